@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port/dynamic_library.h"
+#include "port/inpout_abi.h"
+#include "port/port_io.h"
+
+namespace quorvane {
+
+// The port I/O library, bound by file name. The library is loaded at the
+// first call of either operation and each operation is looked up at its own
+// first call; the binding then stays for the life of this object (the
+// program keeps one for the life of the process).
+//
+// A library can load and still be unable to reach the ports (no driver, no
+// permission). When it exports IsInpOutDriverOpen, that is asked once, right
+// after loading, and a 0 is a failure rather than writes that go nowhere. A
+// library without it is used as it is.
+class InpoutLibrary final : public PortIo {
+ public:
+  explicit InpoutLibrary(std::string fileName = INPOUT_LIBRARY_NAME);
+
+  std::int16_t Inp32(std::int16_t port) override;
+  void Out32(std::int16_t port, std::int16_t value) override;
+
+ private:
+  DynamicLibrary& Library();
+  void* Operation(const char* name);
+
+  std::string fileName_;
+  std::unique_ptr<DynamicLibrary> library_;
+  Inp32Function inp32_ = nullptr;
+  Out32Function out32_ = nullptr;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,40 @@
+#pragma once
+
+// The C interface of a port I/O library, shared by the program and the port
+// libraries this project builds. Windows uses __stdcall with undecorated
+// export names; Linux uses the plain C convention.
+
+#if defined(_WIN32)
+#define INPOUT_CALL __stdcall
+#define INPOUT_EXPORT __declspec(dllexport)
+#else
+#define INPOUT_CALL
+#define INPOUT_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Required: read one I/O port; write the low byte of value to one I/O port.
+typedef short(INPOUT_CALL* Inp32Function)(short port);
+typedef void(INPOUT_CALL* Out32Function)(short port, short value);
+
+// Optional: nonzero when the library can reach the ports. A library that can
+// load without reaching the hardware (no driver, no permission) exports it.
+typedef int(INPOUT_CALL* IsInpOutDriverOpenFunction)(void);
+
+// Optional, ours: when IsInpOutDriverOpen returned 0, why, in words a user
+// can act on ("permission denied on /dev/parport0: add the user to group
+// lp"). The text stays valid until the library's next call.
+typedef const char*(INPOUT_CALL* InpOutLastErrorFunction)(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#if defined(_WIN32)
+#define INPOUT_LIBRARY_NAME "inpout32.dll"
+#else
+#define INPOUT_LIBRARY_NAME "libinpout32.so"
+#endif

@@ -1,0 +1,50 @@
+/* A port library for the binding tests. Which operations it exports, and
+   what IsInpOutDriverOpen answers, are chosen when it is compiled. Calls are
+   counted so a test can see what the program did. */
+#include "port/inpout_abi.h"
+
+static int driverOpenCalls;
+static int lastPort;
+static int lastValue;
+static int reads;
+static int writes;
+
+#ifdef HAS_INP32
+INPOUT_EXPORT short Inp32(short port) {
+  ++reads;
+  lastPort = port;
+  return 0x10;
+}
+#endif
+
+#ifdef HAS_OUT32
+INPOUT_EXPORT void Out32(short port, short value) {
+  ++writes;
+  lastPort = port;
+  lastValue = value;
+}
+#endif
+
+#ifdef HAS_DRIVER_OPEN
+INPOUT_EXPORT int IsInpOutDriverOpen(void) {
+  ++driverOpenCalls;
+  return DRIVER_OPEN;
+}
+#endif
+
+#ifdef HAS_LAST_ERROR
+INPOUT_EXPORT const char* InpOutLastError(void) {
+  return "no parallel port at 0x378 (found: parport0 at 0x3bc)";
+}
+#endif
+
+/* Read back by the tests. */
+INPOUT_EXPORT int TestCount(int which) {
+  switch (which) {
+    case 0: return driverOpenCalls;
+    case 1: return reads;
+    case 2: return writes;
+    case 3: return lastPort;
+    default: return lastValue;
+  }
+}

@@ -1,0 +1,176 @@
+#include "responder/responder.h"
+
+#include <gtest/gtest.h>
+
+#include "common/failure.h"
+#include "common/system_clock.h"
+#include "fakes.h"
+
+namespace quorvane {
+namespace {
+
+using testing::Event;
+using testing::FakeClock;
+using testing::FakeDisplay;
+using testing::FakePort;
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+
+struct ResponderFixture : ::testing::Test {
+  ResponderFixture() { variables.PortBase = 888; }
+
+  std::vector<Event> Writes() const {
+    std::vector<Event> writes;
+    for (const Event& e : events)
+      if (e.kind == Event::kWrite) writes.push_back(e);
+    return writes;
+  }
+
+  std::vector<Event> events;
+  FakeClock clock;
+  FakePort port{events, &clock};
+  FakeDisplay display{events, &clock};
+  FormVariables variables;
+  Responder responder{variables, port, display, clock};
+};
+
+TEST_F(ResponderFixture, RaisedRequestIsAnsweredInOrderWithTextsFirst) {
+  port.status = 0x10;
+  clock.local = {2026, 12, 8, 23, 5, 9, 0};
+  responder.Timer1_Timer();
+
+  ASSERT_EQ(events.size(), 8u);
+  EXPECT_EQ(events[0].kind, Event::kRead);
+  EXPECT_EQ(events[0].port, 889);
+  EXPECT_EQ(events[1].kind, Event::kStatusLine);
+  EXPECT_EQ(events[1].text, "Waiting for Request...");
+  EXPECT_EQ(events[2].kind, Event::kStatusLine);
+  EXPECT_EQ(events[2].text, "Sending Sequence...");
+  EXPECT_EQ(events[3].kind, Event::kLastRequest);
+  EXPECT_EQ(events[3].text, "23:05:09");
+  const std::int16_t expected[] = {0, 1, 0, 1};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(events[4 + i].kind, Event::kWrite);
+    EXPECT_EQ(events[4 + i].port, 890);
+    EXPECT_EQ(events[4 + i].value, expected[i]);
+  }
+  EXPECT_EQ(variables.RequestFlag, 1);
+  EXPECT_EQ(display.statusLine, "Sending Sequence...");
+}
+
+TEST_F(ResponderFixture, WritesAreOneSecondApart) {
+  port.status = 0x10;
+  responder.CheckForSignal();
+  const auto writes = Writes();
+  ASSERT_EQ(writes.size(), 4u);
+  for (int i = 1; i < 4; ++i) {
+    const std::int64_t gap = writes[i].atNs - writes[i - 1].atNs;
+    // The wait ends at the first reading a second or more on; the fake clock
+    // moves 1 ms a reading, so each step lasts one second plus at most 2 ms.
+    EXPECT_GE(gap, kSecond);
+    EXPECT_LE(gap, kSecond + 2'000'000);
+  }
+}
+
+TEST_F(ResponderFixture, OnlyBitFourStartsAnAnswerAcrossAllStatusBytes) {
+  for (int status = 0; status < 256; ++status) {
+    events.clear();
+    port.status = static_cast<std::int16_t>(status);
+    display.statusLine.clear();
+    responder.CheckForSignal();
+    const bool request = (status & 0x10) != 0;
+    SCOPED_TRACE(status);
+    EXPECT_EQ(variables.RequestFlag, request ? 1 : 0);
+    EXPECT_EQ(Writes().size(), request ? 4u : 0u);
+    EXPECT_EQ(display.statusLine, request ? "Sending Sequence..." : "Waiting for Request...");
+  }
+}
+
+TEST_F(ResponderFixture, QuietPollLeavesLastRequestAndPortAlone) {
+  display.lastRequest = "08:00:00";
+  port.status = 0xEF;
+  responder.Timer1_Timer();
+  responder.Timer1_Timer();
+  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(display.lastRequest, "08:00:00");
+  EXPECT_EQ(display.statusLine, "Waiting for Request...");
+  EXPECT_EQ(variables.RequestFlag, 0);
+}
+
+TEST_F(ResponderFixture, FlagFollowsEachPollAndHeldLineAnswersEveryTick) {
+  port.status = 0x10;
+  responder.Timer1_Timer();
+  clock.local.second = 13;
+  responder.Timer1_Timer();
+  EXPECT_EQ(Writes().size(), 8u);
+  EXPECT_EQ(display.lastRequest, "09:30:13");
+  port.status = 0;
+  responder.Timer1_Timer();
+  EXPECT_EQ(variables.RequestFlag, 0);
+  EXPECT_EQ(Writes().size(), 8u);
+}
+
+TEST_F(ResponderFixture, UsesPortBaseForBothRegisters) {
+  variables.PortBase = 0x278;
+  port.status = 0x10;
+  responder.CheckForSignal();
+  EXPECT_EQ(events[0].port, 0x279);
+  for (const Event& w : Writes()) EXPECT_EQ(w.port, 0x27A);
+}
+
+TEST_F(ResponderFixture, WaitIgnoresLocalClockGoingBackAtMidnight) {
+  // The local time falls back to midnight during the wait; only the
+  // monotonic clock times it.
+  clock.local = {2026, 12, 8, 23, 59, 59, 900'000'000};
+  clock.onMonotonicRead = [this](std::int64_t) { clock.local = {2026, 12, 9, 0, 0, 0, 0}; };
+  const std::int64_t start = clock.Now();
+  responder.Delay1sec();
+  EXPECT_GE(clock.Now() - start, kSecond);
+  EXPECT_LE(clock.Now() - start, kSecond + 2'000'000);
+}
+
+TEST_F(ResponderFixture, WaitBusyReadsTheClockUntilASecondHasPassed) {
+  clock.stepNs = 100'000'000;  // 100 ms a reading
+  const long before = clock.monotonicReads;
+  responder.Delay1sec();
+  // One reading for the start, then readings at +100 ms ... +1000 ms.
+  EXPECT_EQ(clock.monotonicReads - before, 11);
+}
+
+TEST(ResponderRealClock, WaitLastsAboutOneSecond) {
+  // Against the machine's clock: the wait never ends early and, even on a
+  // loaded machine, not much late.
+  std::vector<Event> events;
+  FakePort port{events};
+  FakeDisplay display{events};
+  FormVariables variables;
+  SystemClock clock;
+  Responder responder{variables, port, display, clock};
+  const auto start = clock.MonotonicNanoseconds();
+  responder.Delay1sec();
+  const auto elapsed = clock.MonotonicNanoseconds() - start;
+  EXPECT_GE(elapsed, kSecond);
+  EXPECT_LT(elapsed, kSecond + 250'000'000);
+}
+
+struct FailingDisplay final : StatusDisplay {
+  void SetStatusLine(const std::string&) override { throw Failure("display gone"); }
+  void SetLastRestartText(const std::string&) override {}
+  void SetLastRequestText(const std::string&) override {}
+};
+
+TEST(ResponderFailures, DisplayFailureStopsThePollBeforeAnyWrite) {
+  std::vector<Event> events;
+  FakePort port{events};
+  port.status = 0x10;
+  FailingDisplay display;
+  FakeClock clock;
+  FormVariables variables{888, 0};
+  Responder responder{variables, port, display, clock};
+  EXPECT_THROW(responder.Timer1_Timer(), Failure);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].kind, Event::kRead);
+}
+
+}  // namespace
+}  // namespace quorvane
