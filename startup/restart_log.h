@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+
+#include "common/clock.h"
+
+namespace quorvane {
+
+// The restart log, resolved against the current working directory.
+inline constexpr char kRestartLogName[] = "Quorvane.log";
+
+// Appends one line, "MM-DD-YYYY hh:mm:ss" CR LF, with the date and time read
+// afresh. Throws Failure naming the file and the system's reason.
+void LogDateTime(const Clock& clock, const std::filesystem::path& logFile = kRestartLogName);
+
+}  // namespace quorvane
