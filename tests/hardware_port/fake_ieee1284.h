@@ -1,7 +1,6 @@
 #pragma once
 
 #include <deque>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,11 +25,6 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
     port.name = std::move(name);
     port.base = base;
     return port;
-  }
-  Port& PortNamed(const std::string& name) {
-    for (Port& port : ports_)
-      if (port.name == name) return port;
-    throw std::logic_error("no fake port " + name);
   }
 
   // What the calls give back.

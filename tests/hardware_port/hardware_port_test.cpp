@@ -77,15 +77,6 @@ TEST_F(HardwarePortTest, ControlWritesNeverCarryDirectionOrInterruptBits) {
   EXPECT_EQ(port.controlWrites[0] & kStrobeLine, 0);
 }
 
-TEST_F(HardwarePortTest, ControlRegisterReadsBackWhatWasWritten) {
-  calls.AddPort("parport0", 0x378);
-  HardwarePort hardware(calls);
-  for (int reg = 0; reg < 16; ++reg) {
-    hardware.Write(kControl, static_cast<std::uint8_t>(reg));
-    EXPECT_EQ(hardware.Read(kControl), reg) << "register " << reg;
-  }
-}
-
 // --- Addresses onto ports ---------------------------------------------------
 
 TEST_F(HardwarePortTest, ThreeAddressesReachTheRegistersOfThePortAt0x378) {
@@ -103,29 +94,6 @@ TEST_F(HardwarePortTest, ThreeAddressesReachTheRegistersOfThePortAt0x378) {
   EXPECT_EQ(port.controlWrites.size(), 1u);
   EXPECT_TRUE(other.controlWrites.empty());
   EXPECT_EQ(other.dataValue, 0);
-}
-
-TEST_F(HardwarePortTest, StatusRegisterIsNotWrittenAndBasePlusThreeIsNoRegister) {
-  auto& port = calls.AddPort("parport0", 0x378);
-  port.statusLines = kSelectLine | kBusyLine;
-  HardwarePort hardware(calls);
-  hardware.Write(kStatus, 0xFF);
-  hardware.Write(0x37B, 0xFF);
-  EXPECT_TRUE(port.controlWrites.empty());
-  EXPECT_EQ(port.dataValue, 0);
-  EXPECT_EQ(hardware.Read(0x37B), 0);
-  EXPECT_EQ(hardware.Read(kStatus), 0x10);
-}
-
-TEST_F(HardwarePortTest, FirstUseOfAnotherBaseBindsThatPort) {
-  auto& port = calls.AddPort("parport0", 0x3bc);
-  port.statusLines = kSelectLine | kBusyLine;
-  HardwarePort hardware(calls);
-  EXPECT_EQ(hardware.Read(0x3bd), 0x10);
-  EXPECT_TRUE(hardware.Reachable());
-  // Addresses off the bound port are refused, with a reason.
-  EXPECT_EQ(hardware.Read(kStatus), 0);
-  EXPECT_EQ(hardware.LastError(), "address 0x379 is not on parport0 at 0x3bc, the port in use");
 }
 
 // --- Opened and claimed once ------------------------------------------------
@@ -152,30 +120,21 @@ TEST_F(HardwarePortTest, PortIsOpenedAndClaimedOnceOverManyCalls) {
   EXPECT_EQ(calls.frees, 1);
 }
 
-TEST_F(HardwarePortTest, NothingIsOpenedBeforeTheFirstUse) {
-  calls.AddPort("parport0", 0x378);
-  HardwarePort hardware(calls);
-  EXPECT_EQ(calls.finds, 0);
-  EXPECT_EQ(calls.opens, 0);
-}
-
 // --- Why the port cannot be reached -----------------------------------------
 
-TEST_F(HardwarePortTest, PortAtAnotherBaseIsNamed) {
+TEST_F(HardwarePortTest, PortsAtOtherBasesAreNamed) {
   calls.AddPort("parport0", 0x3bc);
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError(), "no parallel port at 0x378 (found: parport0 at 0x3bc)");
-  EXPECT_EQ(calls.opens, 0);
-}
-
-TEST_F(HardwarePortTest, SeveralOtherPortsAreAllNamed) {
-  calls.AddPort("parport0", 0x3bc);
+  {
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(), "no parallel port at 0x378 (found: parport0 at 0x3bc)");
+  }
   calls.AddPort("parport1", 0x278);
   HardwarePort hardware(calls);
   EXPECT_FALSE(hardware.Reachable());
   EXPECT_EQ(hardware.LastError(),
             "no parallel port at 0x378 (found: parport0 at 0x3bc, parport1 at 0x278)");
+  EXPECT_EQ(calls.opens, 0);
 }
 
 TEST_F(HardwarePortTest, NoPortsAtAll) {
@@ -197,34 +156,20 @@ TEST_F(HardwarePortTest, PortsLibieee1284OnlyGuessedAreNotTaken) {
   EXPECT_EQ(calls.opens, 0);
 }
 
-TEST_F(HardwarePortTest, ListingFailureIsReported) {
-  calls.listing = {E1284_NOMEM, ENOMEM};
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError(), "cannot list the parallel ports: out of memory");
-}
-
 TEST_F(HardwarePortTest, OpenRefusedForPermissionAsksForGroupLp) {
   calls.AddPort("parport0", 0x378);
-  calls.openResult = {E1284_INIT, EACCES};
   calls.deviceAccessError = EACCES;
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError(),
-            "permission denied on /dev/parport0: add the user to group lp (then log in again)");
-  EXPECT_EQ(calls.deviceChecks, std::vector<std::string>{"/dev/parport0"});
-  EXPECT_EQ(calls.claims, 0);
-}
-
-TEST_F(HardwarePortTest, PermissionOnTheDeviceNodeWinsOverTheFallbackErrno) {
   // libieee1284 falls back to direct port access after ppdev, so its errno
-  // can come from the fallback rather than from /dev/parport0.
-  calls.AddPort("parport0", 0x378);
-  calls.openResult = {E1284_INIT, 0};
-  calls.deviceAccessError = EACCES;
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError().rfind("permission denied on /dev/parport0", 0), 0u);
+  // may be EACCES from /dev/parport0 or whatever the fallback left.
+  for (const int error : {EACCES, EPERM, 0}) {
+    calls.openResult = {E1284_INIT, error};
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(),
+              "permission denied on /dev/parport0: add the user to group lp (then log in again)");
+  }
+  EXPECT_EQ(calls.deviceChecks.front(), "/dev/parport0");
+  EXPECT_EQ(calls.claims, 0);
 }
 
 TEST_F(HardwarePortTest, MissingDeviceNodeAsksForPpdev) {
@@ -237,29 +182,12 @@ TEST_F(HardwarePortTest, MissingDeviceNodeAsksForPpdev) {
             "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)");
 }
 
-TEST_F(HardwarePortTest, ClaimRefusedNamesTheOtherUserAndClosesThePort) {
-  calls.AddPort("parport0", 0x378);
-  calls.claimResult = {E1284_SYS, EBUSY};
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError(), "cannot claim parport0: it is in use by another program");
-  EXPECT_EQ(calls.closes, 1);
-}
-
-TEST_F(HardwarePortTest, PortWithoutPinAccessIsRefused) {
-  calls.AddPort("parport0", 0x378);
-  calls.capabilities = CAP1284_COMPAT;
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_NE(hardware.LastError().find("no pin-level access"), std::string::npos);
-  EXPECT_EQ(calls.claims, 0);
-}
-
-TEST_F(HardwarePortTest, UnreachablePortReadsZeroWritesNothingAndIsNotRetried) {
+TEST_F(HardwarePortTest, ClaimRefusedIsReportedThenReadsZeroWritesNothingAndIsNotRetried) {
   auto& port = calls.AddPort("parport0", 0x378);
   calls.claimResult = {E1284_SYS, EBUSY};
   HardwarePort hardware(calls);
   EXPECT_FALSE(hardware.Reachable());
+  EXPECT_EQ(calls.closes, 1);  // the opened port is not left open
   port.statusLines = kSelectLine | kBusyLine;
   EXPECT_EQ(hardware.Read(kStatus), 0);
   hardware.Write(kControl, 1);
