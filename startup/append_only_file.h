@@ -19,9 +19,9 @@ class AppendOnlyFile {
   AppendOnlyFile(const AppendOnlyFile&) = delete;
   AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
-  // True when the file holds something and its last byte is not a line feed,
-  // so the next text would be glued onto a line cut short.
-  bool EndsInsideLine();
+  // The file's last byte, or -1 when it is empty, is not a plain file (a
+  // device or a pipe has no last byte to look at) or may not be read.
+  int LastByte();
 
   // Appends `bytes` with one write at the end of the file. A write that
   // lands only in part is a failure, never retried (see the .cpp).
@@ -35,6 +35,7 @@ class AppendOnlyFile {
   std::string what_;
   std::string shownName_;  // the full name, for messages
   int descriptor_ = -1;  // a HANDLE would take its place on Windows
+  bool readable_ = false;
 };
 
 }  // namespace quorvane

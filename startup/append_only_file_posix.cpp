@@ -32,9 +32,15 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
     : what_(std::move(what)), shownName_(FullName(file)) {
   // O_APPEND makes the kernel move to the end and write as one step, so a
   // copy started alongside cannot slip its bytes into the middle of ours.
-  do {
-    descriptor_ = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  } while (descriptor_ < 0 && errno == EINTR);
+  // Reading is asked for too, only to look at the last byte; a log that may
+  // be appended to but not read still gets its line, unlooked at.
+  for (const int access : {O_RDWR, O_WRONLY}) {
+    do {
+      descriptor_ = ::open(file.c_str(), access | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    } while (descriptor_ < 0 && errno == EINTR);
+    readable_ = access == O_RDWR;
+    if (descriptor_ >= 0 || errno != EACCES) break;
+  }
   if (descriptor_ < 0) Fail("open", Reason(errno));
 }
 
@@ -44,19 +50,18 @@ AppendOnlyFile::~AppendOnlyFile() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-bool AppendOnlyFile::EndsInsideLine() {
+int AppendOnlyFile::LastByte() {
+  if (!readable_) return -1;
   struct stat status {};
   if (::fstat(descriptor_, &status) != 0) Fail("examine", Reason(errno));
-  // A device or a pipe has no last byte to look at; only a file can hold a
-  // line cut short.
-  if (!S_ISREG(status.st_mode) || status.st_size == 0) return false;
+  if (!S_ISREG(status.st_mode) || status.st_size == 0) return -1;
   char last = 0;
   ssize_t got;
   do {
     got = ::pread(descriptor_, &last, 1, status.st_size - 1);
   } while (got < 0 && errno == EINTR);
   if (got < 0) Fail("read the end of", Reason(errno));
-  return got == 1 && last != '\n';
+  return got == 1 ? static_cast<unsigned char>(last) : -1;
 }
 
 void AppendOnlyFile::AppendWhole(const std::string& bytes) {
