@@ -19,6 +19,11 @@ class AppendOnlyFile {
   AppendOnlyFile(const AppendOnlyFile&) = delete;
   AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
+  // Holds other copies of the program off this file until Close(), so that
+  // looking at the last byte and appending are one step for them. Best
+  // effort: where the file system has no locks, the append still goes ahead.
+  void HoldOthersOff();
+
   // The file's last byte, or -1 when it is empty, is not a plain file (a
   // device or a pipe has no last byte to look at) or may not be read.
   int LastByte();

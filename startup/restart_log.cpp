@@ -29,16 +29,12 @@ std::string EndOfCutLine(int lastByte) {
 // that same write, so it starts a line of its own and neither record is
 // spoilt; the earlier bytes stay as they are.
 //
-// The last byte is looked at before the write, not in the same step, so with
-// copies starting together it can be out of date: two copies may both end
-// the same cut line, or one may look while another's line is still arriving
-// (a line that crosses a page of the file becomes visible in two pieces) and
-// take it for a line cut short. Either way the cost is one empty line; the
-// append itself stays whole, so a stamp is never glued to another, split or
-// lost. Closing that gap would take a lock shared between processes, more
-// than a rare empty line is worth.
+// Copies started together take turns on the file (an advisory lock held for
+// the look at the last byte and the append), so none can take another's line,
+// still arriving, for a line cut short.
 void LogDateTime(const Clock& clock, const std::filesystem::path& logFile) {
   AppendOnlyFile log(logFile, "the restart log");
+  log.HoldOthersOff();
   std::string bytes = EndOfCutLine(log.LastByte());
   // One reading for both texts, so a line written across midnight cannot pair
   // one day's date with the next day's time.
