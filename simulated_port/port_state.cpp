@@ -33,7 +33,12 @@ void InitialiseState(StateFile& state) {
 }
 
 bool IsUnfinished(const StateFile& state) {
-  return Word(state.magic).load(std::memory_order_acquire) == 0;
+  const auto zeroOr = [](const std::uint32_t& word, std::uint32_t ours) {
+    const std::uint32_t value = Word(word).load(std::memory_order_relaxed);
+    return value == 0 || value == ours;
+  };
+  return Word(state.magic).load(std::memory_order_acquire) == 0 && zeroOr(state.version, kVersion) &&
+         zeroOr(state.size, sizeof(StateFile)) && zeroOr(state.ringCapacity, kRingCapacity);
 }
 
 std::string HeaderProblem(const StateFile& state) {
@@ -54,6 +59,14 @@ std::uint8_t LoadRegister(const std::uint32_t& reg) {
 
 void StoreRegister(std::uint32_t& reg, std::uint8_t value) {
   Word(reg).store(value, std::memory_order_release);
+}
+
+void SetRegisterBits(std::uint32_t& reg, std::uint8_t bits) {
+  Word(reg).fetch_or(bits, std::memory_order_acq_rel);
+}
+
+void ClearRegisterBits(std::uint32_t& reg, std::uint8_t bits) {
+  Word(reg).fetch_and(~std::uint32_t{bits} & 0xFF, std::memory_order_acq_rel);
 }
 
 void RecordAccess(StateFile& state, AccessKind kind, std::int16_t port, std::int16_t value,

@@ -15,8 +15,9 @@ namespace quorvane::simport {
 // last so no other process trusts the file before it is complete.
 void InitialiseState(StateFile& state);
 
-// True when the file's magic is still 0: a creator stopped before it had
-// finished (the caller holds the creation lock, so none is at work now).
+// True when the header holds nothing but what InitialiseState writes before
+// the magic: a creator stopped before it had finished (the caller holds the
+// creation lock, so none is at work now).
 bool IsUnfinished(const StateFile& state);
 
 // Empty when the header is ours, else why not (to follow "the file ... ").
@@ -24,6 +25,10 @@ std::string HeaderProblem(const StateFile& state);
 
 std::uint8_t LoadRegister(const std::uint32_t& reg);
 void StoreRegister(std::uint32_t& reg, std::uint8_t value);
+// Sets or clears some bits in one atomic step, so two processes changing
+// different bits at once both keep their change.
+void SetRegisterBits(std::uint32_t& reg, std::uint8_t bits);
+void ClearRegisterBits(std::uint32_t& reg, std::uint8_t bits);
 
 // Appends one access to the ring; safe from any number of processes at once.
 void RecordAccess(StateFile& state, AccessKind kind, std::int16_t port, std::int16_t value,

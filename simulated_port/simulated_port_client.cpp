@@ -28,8 +28,8 @@ SimulatedPort::~SimulatedPort() = default;
 
 std::uint8_t SimulatedPort::Status() const { return LoadRegister(state_->status); }
 void SimulatedPort::SetStatus(std::uint8_t value) { StoreRegister(state_->status, value); }
-void SimulatedPort::RaiseRequest() { SetStatus(Status() | kRequestBit); }
-void SimulatedPort::DropRequest() { SetStatus(Status() & ~kRequestBit); }
+void SimulatedPort::RaiseRequest() { SetRegisterBits(state_->status, kRequestBit); }
+void SimulatedPort::DropRequest() { ClearRegisterBits(state_->status, kRequestBit); }
 std::uint8_t SimulatedPort::Control() const { return LoadRegister(state_->control); }
 std::uint8_t SimulatedPort::Data() const { return LoadRegister(state_->data); }
 std::uint64_t SimulatedPort::NextSequence() const { return RecordedCount(*state_); }

@@ -54,8 +54,10 @@ enum class AccessKind : std::uint8_t { kRead = 0, kWrite = 1 };
 // seq again; the record is good only when both reads of seq are exactly
 // i + 1 and check matches. check also catches the one case the sequence
 // alone cannot: two writers a whole ring apart filling the same slot at once.
+// The 64-bit words are aligned to 8 in every ABI (a 32-bit Windows build
+// shares this header), as lock-free 64-bit atomics need.
 struct AccessSlot {
-  std::uint64_t seq;     // index + 1 of the access held; 0 = never written
+  alignas(8) std::uint64_t seq;     // index + 1 of the access held; 0 = never written
   std::uint64_t timeNs;  // CLOCK_MONOTONIC when the access was made, in ns
   std::uint64_t packed;  // see PackAccess
   std::uint64_t check;   // AccessCheck(seq, timeNs, packed)
@@ -75,7 +77,7 @@ struct StateFile {
   std::uint32_t reserved0;
   // Accesses ever recorded; the next access gets this index. Its slot is
   // ring[index % kRingCapacity].
-  std::uint64_t head;
+  alignas(8) std::uint64_t head;
   std::uint64_t reserved1[3];
   AccessSlot ring[kRingCapacity];
 };

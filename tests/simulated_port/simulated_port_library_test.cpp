@@ -133,6 +133,7 @@ TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
   } cases[] = {
       {"wrong magic", std::string(sizeof(StateFile), '\x01'), "wrong magic"},
       {"wrong size", "some notes\n", "bytes, expected"},
+      {"no magic, other data", std::string(4, '\0') + std::string(sizeof(StateFile) - 4, '\x07'), "wrong magic"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
