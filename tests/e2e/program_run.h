@@ -1,0 +1,165 @@
+#pragma once
+
+// The real program run from the outside: each test gets a fresh working
+// folder with its own simulated port state file, starts the program there
+// with the simulated port library on LD_LIBRARY_PATH (or another library
+// folder) and stops it when the test ends, however it ends.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace quorvane::e2e {
+
+inline std::string ReadAll(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteAll(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+class WorkFolder {
+ public:
+  WorkFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "quorvane-e2e-XXXXXX").string();
+    if (!::mkdtemp(name.data())) std::abort();
+    path_ = name;
+  }
+  ~WorkFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  std::filesystem::path StatePath() const { return path_ / "port-state"; }
+  std::filesystem::path LogPath() const { return path_ / "Quorvane.log"; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct RunOptions {
+  std::string libraryFolder = SIMULATED_PORT_DIR;
+  // Run as this user and group instead of ours (only root can).
+  std::optional<uid_t> user;
+  std::optional<gid_t> group;
+  // Extra NAME=value settings for the program's environment.
+  std::vector<std::string> environment;
+};
+
+// One run of the program in a work folder; its standard output and error go
+// to stdout.txt and stderr.txt there.
+class ProgramRun {
+ public:
+  ProgramRun(const WorkFolder& folder, const RunOptions& options = {}) : folder_(folder) {
+    std::vector<std::string> settings{
+        "QUORVANE_SIMULATED_PORT=" + folder.StatePath().string(),
+        "LD_LIBRARY_PATH=" + options.libraryFolder,
+        // The window program: offscreen unless a display is there to look at.
+        std::string("QT_QPA_PLATFORM=") + (std::getenv("DISPLAY") ? "xcb" : "offscreen"),
+    };
+    for (const char* keep : {"PATH", "HOME", "DISPLAY", "XAUTHORITY", "TMPDIR"})
+      if (const char* value = std::getenv(keep)) settings.push_back(std::string(keep) + "=" + value);
+    for (const std::string& extra : options.environment) settings.push_back(extra);
+
+    const std::string out = (folder / "stdout.txt").string(), err = (folder / "stderr.txt").string();
+    startNs_ = NowNs();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls from here on.
+      const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(126);
+      if (::chdir(folder.Path().c_str()) != 0) ::_exit(126);
+      if (options.group && (::setgroups(0, nullptr) != 0 || ::setgid(*options.group) != 0)) ::_exit(126);
+      if (options.user && ::setuid(*options.user) != 0) ::_exit(126);
+      std::vector<char*> envp;
+      for (std::string& setting : settings) envp.push_back(setting.data());
+      envp.push_back(nullptr);
+      char* argv[] = {const_cast<char*>(QUORVANE_PROGRAM), nullptr};
+      ::execve(QUORVANE_PROGRAM, argv, envp.data());
+      ::_exit(127);
+    }
+  }
+  ~ProgramRun() { Stop(); }
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  std::uint64_t StartNs() const { return startNs_; }
+
+  bool StillRunning() {
+    if (exited_ || pid_ <= 0) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) Finish(status);
+    return !exited_;
+  }
+
+  // The program's own exit status once it ended by itself within timeout;
+  // nullopt while it still runs, -signal when it was killed by a signal.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (StillRunning()) {
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return exitStatus_;
+  }
+
+  void Stop() {
+    if (!StillRunning()) return;
+    ::kill(pid_, SIGTERM);
+    if (!WaitForExit(std::chrono::seconds(5))) {
+      ::kill(pid_, SIGKILL);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+      Finish(status);
+    }
+  }
+
+  std::string Stderr() const { return ReadAll(folder_ / "stderr.txt"); }
+  std::string Output() const {
+    return "standard output:\n" + ReadAll(folder_ / "stdout.txt") + "standard error:\n" + Stderr();
+  }
+
+ private:
+  static std::uint64_t NowNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
+  }
+  void Finish(int status) {
+    exited_ = true;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+
+  const WorkFolder& folder_;
+  pid_t pid_ = -1;
+  std::uint64_t startNs_ = 0;
+  bool exited_ = false;
+  int exitStatus_ = 0;
+};
+
+}  // namespace quorvane::e2e

@@ -1,0 +1,46 @@
+#pragma once
+
+// Looking at the X display the window program runs on, through xdotool and
+// xprop: which of its windows are visible, and dismissing a message box.
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quorvane::e2e {
+
+// The caption of the window and of its failure box.
+inline constexpr const char* kCaption = "Quorvane - Tamsel";
+
+inline std::string CommandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+// Ids of the visible windows whose title is exactly caption.
+inline std::vector<std::string> VisibleWindows(const std::string& caption) {
+  std::istringstream ids(CommandOutput("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null"));
+  std::vector<std::string> windows;
+  for (std::string id; ids >> id;) windows.push_back(id);
+  return windows;
+}
+
+inline bool IsDialog(const std::string& window) {
+  return CommandOutput("xprop -id " + window + " _NET_WM_WINDOW_TYPE 2>/dev/null").find("DIALOG") !=
+         std::string::npos;
+}
+
+// Enter presses the box's default button. There is no window manager under
+// the virtual server, so the box is given the focus first.
+inline void PressEnterOn(const std::string& window) {
+  (void)std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str());
+}
+
+}  // namespace quorvane::e2e
