@@ -1,0 +1,57 @@
+#include "bench/process_usage.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace quorvane::bench {
+
+namespace {
+
+std::string Proc(pid_t pid) { return "/proc/" + std::to_string(pid); }
+
+}  // namespace
+
+std::optional<double> CpuSeconds(pid_t pid) {
+  std::ifstream in(Proc(pid) + "/stat");
+  std::string text;
+  if (!std::getline(in, text)) return std::nullopt;
+  // The command name may hold spaces and parentheses; fields count from
+  // after its closing parenthesis: state is field 3, utime 14, stime 15.
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int number = 3; number <= 15 && fields >> field; ++number) {
+    if (number == 14) utime = std::stoull(field);
+    if (number == 15) stime = std::stoull(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+std::optional<double> ScheduledSeconds(pid_t pid) {
+  std::error_code error;
+  std::filesystem::directory_iterator tasks(Proc(pid) + "/task", error);
+  if (error) return std::nullopt;
+  unsigned long long total = 0;
+  for (const auto& task : tasks) {
+    std::ifstream in(task.path() / "schedstat");
+    unsigned long long onCpuNs = 0;
+    if (in >> onCpuNs) total += onCpuNs;
+  }
+  return static_cast<double>(total) / 1e9;
+}
+
+std::optional<std::uint64_t> PeakResidentKiB(pid_t pid) {
+  std::ifstream in(Proc(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6));
+  }
+  return std::nullopt;
+}
+
+}  // namespace quorvane::bench

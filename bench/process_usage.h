@@ -1,0 +1,24 @@
+#pragma once
+
+// What a running process costs, read from /proc.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace quorvane::bench {
+
+// utime + stime of the whole process (all threads) in seconds, from
+// /proc/<pid>/stat; clock-tick resolution (usually 10 ms).
+std::optional<double> CpuSeconds(pid_t pid);
+
+// Time on a CPU summed over the process's threads in seconds, from
+// /proc/<pid>/task/*/schedstat; nanosecond resolution, so short idle spans
+// still show what they cost.
+std::optional<double> ScheduledSeconds(pid_t pid);
+
+// VmHWM from /proc/<pid>/status: the peak resident set, in KiB.
+std::optional<std::uint64_t> PeakResidentKiB(pid_t pid);
+
+}  // namespace quorvane::bench
