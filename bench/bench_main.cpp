@@ -112,6 +112,8 @@ struct Results {
   double heldCpuPercent = 0;
   std::vector<double> heldGapMs;
   double peakRssMiB = 0;
+  std::uint64_t switchesInAnswers = 0;
+  double loadBefore = 0, loadAfter = 0;
   std::uint64_t lost = 0;
   std::vector<std::string> notes;
 };
@@ -140,6 +142,7 @@ void TimeStartUps(const Options& options, Results& results) {
 
 void Run(const Options& options, Results& results) {
   results.program = options.program;
+  results.loadBefore = LoadAverage();
   results.window = options.program.find("console") == std::string::npos;
   Say("timing " + std::to_string(options.startups) + " start-ups");
   TimeStartUps(options, results);
@@ -169,6 +172,7 @@ void Run(const Options& options, Results& results) {
   // Single requests, raised at phases spread over the tick so the
   // raise-to-first-edge latency covers the whole range.
   Say("timing " + std::to_string(options.sequences) + " single requests");
+  const auto switches0 = InvoluntarySwitches(program.Pid());
   for (int i = 0; i < options.sequences; ++i) {
     const auto poll = program.WaitFor(IsPoll, 3s);
     if (!poll) throw std::runtime_error("the program stopped polling");
@@ -200,6 +204,9 @@ void Run(const Options& options, Results& results) {
             (Ms(answer.edges[step].timeNs, answer.edges[step + 1].timeNs) - 1000.0) * 1000.0);
     }
   }
+
+  const auto switches1 = InvoluntarySwitches(program.Pid());
+  if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
 
   // One request held through several answers: CPU while answering back to
   // back, and the gap from one answer's end to the next one's start.
@@ -237,6 +244,7 @@ void Run(const Options& options, Results& results) {
 
   if (const auto peak = PeakResidentKiB(program.Pid())) results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
   results.lost = program.Lost();
+  results.loadAfter = LoadAverage();
   if (!program.Running()) results.notes.push_back("the program ended during the run: " + program.Errors());
 }
 
@@ -264,9 +272,12 @@ std::vector<Row> Table(const Results& r) {
                     Fixed(Percentile(errors, 100), 1) + " / " + Fixed(Percentile(errors, 99), 1) + " us", "", ""});
   }
   const double allMax = Percentile(allSteps, 100);
+  rows.push_back({"edge spacing error, all steps: median", Fixed(Percentile(allSteps, 50), 1) + " us", "", ""});
   rows.push_back({"edge spacing error, all steps: max / p99 (" + std::to_string(r.answersTimed) + " answers)",
                   Fixed(allMax, 1) + " / " + Fixed(Percentile(allSteps, 99), 1) + " us", "max <= 100 us",
                   verdict(allMax <= 100.0)});
+  rows.push_back({"involuntary context switches of the program during the single answers",
+                  std::to_string(r.switchesInAnswers), "", ""});
   rows.push_back({"request raised -> first edge: min / median / max",
                   Fixed(Percentile(r.raiseToEdgeMs, 0), 1) + " / " + Fixed(Percentile(r.raiseToEdgeMs, 50), 1) +
                       " / " + Fixed(Percentile(r.raiseToEdgeMs, 100), 1) + " ms",
@@ -306,7 +317,9 @@ std::vector<Row> Table(const Results& r) {
 }
 
 void PrintTable(const Results& r, const std::vector<Row>& rows) {
-  std::cout << "Program: " << r.program << (r.window ? "" : " (console front end, no window)") << "\n\n";
+  std::cout << "Program: " << r.program << (r.window ? "" : " (console front end, no window)") << "\n";
+  std::cout << "Load average (1 min) before / after: " << Fixed(r.loadBefore, 2) << " / " << Fixed(r.loadAfter, 2)
+            << "\n\n";
   std::cout << "| measure | value | target | holds |\n|---|---|---|---|\n";
   for (const Row& row : rows)
     std::cout << "| " << row.measure << " | " << row.value << " | " << row.target << " | " << row.holds << " |\n";
@@ -359,7 +372,9 @@ void WriteJson(const Options& o, const Results& r, const std::vector<Row>& rows,
       << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
       << "  \"answers_timed\": " << r.answersTimed << ",\n  \"malformed_answers\": " << r.malformed
-      << ",\n  \"lost_accesses\": " << r.lost << "\n}\n";
+      << ",\n  \"lost_accesses\": " << r.lost << ",\n  \"involuntary_switches_in_answers\": "
+      << r.switchesInAnswers << ",\n  \"load_average_before\": " << Fixed(r.loadBefore, 2)
+      << ",\n  \"load_average_after\": " << Fixed(r.loadAfter, 2) << "\n}\n";
 }
 
 }  // namespace

@@ -46,12 +46,29 @@ std::optional<double> ScheduledSeconds(pid_t pid) {
   return static_cast<double>(total) / 1e9;
 }
 
-std::optional<std::uint64_t> PeakResidentKiB(pid_t pid) {
+namespace {
+
+std::optional<std::uint64_t> StatusField(pid_t pid, const std::string& field) {
   std::ifstream in(Proc(pid) + "/status");
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6));
+    if (line.rfind(field + ":", 0) == 0) return std::stoull(line.substr(field.size() + 1));
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> PeakResidentKiB(pid_t pid) { return StatusField(pid, "VmHWM"); }
+
+std::optional<std::uint64_t> InvoluntarySwitches(pid_t pid) {
+  return StatusField(pid, "nonvoluntary_ctxt_switches");
+}
+
+double LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  double load = 0;
+  in >> load;
+  return load;
 }
 
 }  // namespace quorvane::bench

@@ -21,4 +21,12 @@ std::optional<double> ScheduledSeconds(pid_t pid);
 // VmHWM from /proc/<pid>/status: the peak resident set, in KiB.
 std::optional<std::uint64_t> PeakResidentKiB(pid_t pid);
 
+// nonvoluntary_ctxt_switches of the main thread, from /proc/<pid>/status:
+// how often the scheduler took the CPU away from it. Each one inside an
+// answer's busy wait can delay an edge.
+std::optional<std::uint64_t> InvoluntarySwitches(pid_t pid);
+
+// The 1-minute load average of the machine.
+double LoadAverage();
+
 }  // namespace quorvane::bench

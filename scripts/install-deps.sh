@@ -9,6 +9,7 @@ packages=(
   libieee1284-3-dev                         # the hardware port library
   xvfb xauth x11-utils xdotool imagemagick  # running and checking the window headless
   fonts-dejavu-core                         # a known fallback typeface for the status line
+  libx11-dev                                # the benchmark sees the window mapped
 )
 
 missing=()
