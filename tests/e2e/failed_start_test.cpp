@@ -37,14 +37,18 @@ class FailedStart : public ::testing::Test {
   std::optional<int> EndOfFailedStart(ProgramRun& run) {
     if (!PROGRAM_HAS_WINDOW) return run.WaitForExit(20s);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
+    bool sawBox = false;
     while (run.StillRunning() && std::chrono::steady_clock::now() < deadline) {
       const auto windows = VisibleWindows(kCaption);
       for (const std::string& window : windows) {
-        EXPECT_TRUE(IsDialog(window)) << "a window other than the failure box is shown";
+        const bool box = IsDialog(window);
+        EXPECT_TRUE(box) << "a window other than the failure box is shown";
+        sawBox |= box;
         PressEnterOn(window);
       }
       std::this_thread::sleep_for(windows.empty() ? 100ms : 300ms);
     }
+    EXPECT_TRUE(sawBox) << "no message box named the failure";
     return run.WaitForExit(1s);
   }
 

@@ -81,7 +81,12 @@ class ProgramRun {
     };
     for (const char* keep : {"PATH", "HOME", "DISPLAY", "XAUTHORITY", "TMPDIR"})
       if (const char* value = std::getenv(keep)) settings.push_back(std::string(keep) + "=" + value);
-    for (const std::string& extra : options.environment) settings.push_back(extra);
+    // An extra setting replaces one of the same name.
+    for (const std::string& extra : options.environment) {
+      const std::string name = extra.substr(0, extra.find('=') + 1);
+      std::erase_if(settings, [&](const std::string& s) { return s.rfind(name, 0) == 0; });
+      settings.push_back(extra);
+    }
 
     const std::string out = (folder / "stdout.txt").string(), err = (folder / "stderr.txt").string();
     startNs_ = NowNs();
