@@ -113,6 +113,8 @@ struct Results {
   std::vector<double> heldGapMs;
   double peakRssMiB = 0;
   std::uint64_t switchesInAnswers = 0;
+  double stealPercentInAnswers = 0;
+  double probeMaxGapUs = 0, probeGapsPerSecond = 0;
   double loadBefore = 0, loadAfter = 0;
   std::uint64_t lost = 0;
   std::vector<std::string> notes;
@@ -120,6 +122,23 @@ struct Results {
 
 void Say(const std::string& text) {
   std::cerr << "[bench] " << text << std::endl;
+}
+
+// How often this machine takes a busy-waiting thread off its CPU: a busy
+// loop of our own reads the clock for 2 s and counts the gaps over 100 us.
+// Any such gap that covers the end of one of the program's one-second waits
+// delays that edge by as much; it is the floor under the edge spacing error.
+void ProbeBusyWaitGaps(Results& results) {
+  const std::uint64_t start = simport::NowNs();
+  std::uint64_t previous = start, gaps = 0, largest = 0;
+  for (std::uint64_t now = start; now - start < 2000000000u; now = simport::NowNs()) {
+    const std::uint64_t gap = now - previous;
+    if (gap > 100000u) ++gaps;
+    if (gap > largest) largest = gap;
+    previous = now;
+  }
+  results.probeMaxGapUs = static_cast<double>(largest) / 1000.0;
+  results.probeGapsPerSecond = static_cast<double>(gaps) / 2.0;
 }
 
 // Process start to first port write, and to the window mapped.
@@ -144,6 +163,8 @@ void Run(const Options& options, Results& results) {
   results.program = options.program;
   results.loadBefore = LoadAverage();
   results.window = options.program.find("console") == std::string::npos;
+  Say("probing how often a busy loop is interrupted here (2 s)");
+  ProbeBusyWaitGaps(results);
   Say("timing " + std::to_string(options.startups) + " start-ups");
   TimeStartUps(options, results);
 
@@ -173,6 +194,7 @@ void Run(const Options& options, Results& results) {
   // raise-to-first-edge latency covers the whole range.
   Say("timing " + std::to_string(options.sequences) + " single requests");
   const auto switches0 = InvoluntarySwitches(program.Pid());
+  const auto machine0 = MachineCpuTicks();
   for (int i = 0; i < options.sequences; ++i) {
     const auto poll = program.WaitFor(IsPoll, 3s);
     if (!poll) throw std::runtime_error("the program stopped polling");
@@ -207,6 +229,10 @@ void Run(const Options& options, Results& results) {
 
   const auto switches1 = InvoluntarySwitches(program.Pid());
   if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
+  const auto machine1 = MachineCpuTicks();
+  if (machine1.total > machine0.total)
+    results.stealPercentInAnswers = 100.0 * static_cast<double>(machine1.steal - machine0.steal) /
+                                    static_cast<double>(machine1.total - machine0.total);
 
   // One request held through several answers: CPU while answering back to
   // back, and the gap from one answer's end to the next one's start.
@@ -278,6 +304,10 @@ std::vector<Row> Table(const Results& r) {
                   verdict(allMax <= 100.0)});
   rows.push_back({"involuntary context switches of the program during the single answers",
                   std::to_string(r.switchesInAnswers), "", ""});
+  rows.push_back({"a busy loop of the benchmark's own (2 s): gaps over 100 us per s / largest gap",
+                  Fixed(r.probeGapsPerSecond, 1) + " / " + Fixed(r.probeMaxGapUs, 1) + " us", "", ""});
+  rows.push_back({"CPU time stolen by the hypervisor during the single answers",
+                  Fixed(r.stealPercentInAnswers, 2) + " % of all CPU time", "", ""});
   rows.push_back({"request raised -> first edge: min / median / max",
                   Fixed(Percentile(r.raiseToEdgeMs, 0), 1) + " / " + Fixed(Percentile(r.raiseToEdgeMs, 50), 1) +
                       " / " + Fixed(Percentile(r.raiseToEdgeMs, 100), 1) + " ms",
@@ -373,7 +403,10 @@ void WriteJson(const Options& o, const Results& r, const std::vector<Row>& rows,
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
       << "  \"answers_timed\": " << r.answersTimed << ",\n  \"malformed_answers\": " << r.malformed
       << ",\n  \"lost_accesses\": " << r.lost << ",\n  \"involuntary_switches_in_answers\": "
-      << r.switchesInAnswers << ",\n  \"load_average_before\": " << Fixed(r.loadBefore, 2)
+      << r.switchesInAnswers << ",\n  \"steal_percent_in_answers\": " << Fixed(r.stealPercentInAnswers, 3)
+      << ",\n  \"busy_loop_gaps_over_100us_per_s\": " << Fixed(r.probeGapsPerSecond, 2)
+      << ",\n  \"busy_loop_largest_gap_us\": " << Fixed(r.probeMaxGapUs, 1)
+      << ",\n  \"load_average_before\": " << Fixed(r.loadBefore, 2)
       << ",\n  \"load_average_after\": " << Fixed(r.loadAfter, 2) << "\n}\n";
 }
 

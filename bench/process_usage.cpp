@@ -64,6 +64,20 @@ std::optional<std::uint64_t> InvoluntarySwitches(pid_t pid) {
   return StatusField(pid, "nonvoluntary_ctxt_switches");
 }
 
+MachineTicks MachineCpuTicks() {
+  std::ifstream in("/proc/stat");
+  std::string label;
+  in >> label;  // "cpu": the sum over all CPUs
+  MachineTicks ticks;
+  std::uint64_t value = 0;
+  // user nice system idle iowait irq softirq steal (guest times are inside user)
+  for (int field = 1; field <= 8 && in >> value; ++field) {
+    ticks.total += value;
+    if (field == 8) ticks.steal = value;
+  }
+  return ticks;
+}
+
 double LoadAverage() {
   std::ifstream in("/proc/loadavg");
   double load = 0;

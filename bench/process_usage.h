@@ -26,6 +26,14 @@ std::optional<std::uint64_t> PeakResidentKiB(pid_t pid);
 // answer's busy wait can delay an edge.
 std::optional<std::uint64_t> InvoluntarySwitches(pid_t pid);
 
+// The machine's CPU time so far, all CPUs, in clock ticks: in total, and
+// the part stolen by the hypervisor (a virtual machine's CPUs run only when
+// the host lets them; a busy wait cannot see a second pass while stolen).
+struct MachineTicks {
+  std::uint64_t total = 0, steal = 0;
+};
+MachineTicks MachineCpuTicks();
+
 // The 1-minute load average of the machine.
 double LoadAverage();
 
