@@ -1,5 +1,6 @@
 // quorvane-console: polls the request line once a second and answers it,
 // printing each change of the status texts instead of showing a window.
+// Each start appends a line to Quorvane.log in the working directory.
 
 #include <chrono>
 #include <cstdio>
@@ -12,8 +13,8 @@
 #include "common/form_variables.h"
 #include "common/system_clock.h"
 #include "port/inpout.h"
-#include "port/port_map.h"
 #include "responder/responder.h"
+#include "startup/form_load.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ int main() {
   quorvane::InpoutLibrary port;
   quorvane::Responder responder(variables, port, display, clock);
   try {
-    variables.PortBase = quorvane::port_map::kBase;
-    port.Out32(quorvane::port_map::kControl, quorvane::port_map::kAnswerIdle);
+    // The start-up work of a window load, restart log line included.
+    quorvane::Form_Load(variables, port, display, clock);
     display.SetStatusLine("Active...");
     // A 1000 ms period; a tick that fell due during an answer runs once
     // right after it, and missed ticks are not made up.

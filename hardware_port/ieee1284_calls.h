@@ -1,0 +1,42 @@
+#pragma once
+
+#include <ieee1284.h>
+
+#include <string>
+
+namespace quorvane::hardware {
+
+// What a libieee1284 call that may fail gave back: its E1284 code and the
+// errno right after it (only meaningful when the code is not E1284_OK).
+struct CallResult {
+  int code = E1284_OK;
+  int error = 0;
+};
+
+// The few libieee1284 calls the port library uses, behind one interface so
+// the address mapping, the line conversion and the error texts can be driven
+// by a fake. Register values here are IEEE 1284 line values, as libieee1284
+// reads and writes them.
+class Ieee1284Calls {
+ public:
+  virtual ~Ieee1284Calls() = default;
+
+  virtual CallResult FindPorts(parport_list& list) = 0;
+  virtual void FreePorts(parport_list& list) = 0;
+  virtual CallResult Open(parport& port, int flags, int* capabilities) = 0;
+  virtual CallResult Claim(parport& port) = 0;
+  virtual void Release(parport& port) = 0;
+  virtual void Close(parport& port) = 0;
+  virtual int ReadStatus(parport& port) = 0;
+  virtual int ReadControl(parport& port) = 0;
+  virtual void WriteControl(parport& port, unsigned char lines) = 0;
+  virtual int ReadData(parport& port) = 0;
+  virtual void WriteData(parport& port, unsigned char value) = 0;
+
+  // 0 when this process may read and write the device node at path, else the
+  // errno that says why not. libieee1284's own errno after a failed open is
+  // whatever its last fallback left, so the reason is asked of the node.
+  virtual int DeviceAccessError(const std::string& path) = 0;
+};
+
+}  // namespace quorvane::hardware
