@@ -123,6 +123,8 @@ TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
   for (QWidget* control : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.Command1),
                            static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.Label6)})
     EXPECT_EQ(control->font(), form.font()) << control->objectName().toStdString();
+  std::printf("window font: %s %.2f pt\n", qPrintable(form.font().family()),
+              form.font().pointSizeF());
   const QFontMetrics metrics(form.font());
   const std::pair<QLabel*, const char*> widest[] = {{form.Label2, "Status"},
                                                     {form.Label3, "Last Restart:"},
