@@ -1,0 +1,81 @@
+#pragma once
+
+// Shared by the simulated port tests: a private state file in a fresh
+// folder, named through QUORVANE_SIMULATED_PORT, and the port library loaded
+// from its own copy so each test gets a library that has not yet opened any
+// state file, even when the tests run in one process.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "port/inpout_abi.h"
+
+namespace quorvane::simport::testing {
+
+class PortLibrary {
+ public:
+  explicit PortLibrary(const std::filesystem::path& copy) {
+    std::filesystem::copy_file(SIMULATED_PORT_LIBRARY, copy);
+    handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) throw std::runtime_error(dlerror());
+    inp32 = Find<Inp32Function>("Inp32");
+    out32 = Find<Out32Function>("Out32");
+    isOpen = Find<IsInpOutDriverOpenFunction>("IsInpOutDriverOpen");
+    lastError = Find<InpOutLastErrorFunction>("InpOutLastError");
+  }
+  ~PortLibrary() { dlclose(handle_); }
+  PortLibrary(const PortLibrary&) = delete;
+  PortLibrary& operator=(const PortLibrary&) = delete;
+
+  Inp32Function inp32;
+  Out32Function out32;
+  IsInpOutDriverOpenFunction isOpen;
+  InpOutLastErrorFunction lastError;
+
+ private:
+  template <typename Function>
+  Function Find(const char* name) {
+    auto* address = reinterpret_cast<Function>(dlsym(handle_, name));
+    if (!address) throw std::runtime_error(std::string("no symbol ") + name);
+    return address;
+  }
+  void* handle_ = nullptr;
+};
+
+class SimulatedPortTest : public ::testing::Test {
+ protected:
+  SimulatedPortTest() {
+    char pattern[] = "/tmp/quorvane-simport-test-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    statePath_ = folder_ / "port-state";
+    setenv("QUORVANE_SIMULATED_PORT", statePath_.c_str(), 1);
+  }
+  ~SimulatedPortTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  // A fresh copy of the library; it opens the state file at its first call.
+  std::unique_ptr<PortLibrary> LoadLibrary() {
+    const std::string name = "libinpout32-" + std::to_string(getpid()) + "-" + std::to_string(++copies_) + ".so";
+    return std::make_unique<PortLibrary>(folder_ / name);
+  }
+
+  const std::filesystem::path& Folder() const { return folder_; }
+  const std::filesystem::path& StatePath() const { return statePath_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path statePath_;
+  int copies_ = 0;
+};
+
+}  // namespace quorvane::simport::testing
