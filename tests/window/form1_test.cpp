@@ -11,6 +11,7 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <utility>
@@ -241,13 +242,6 @@ TEST_F(Form1Fixture, EnterPressesOk) {
   ASSERT_FALSE(form.isMinimized());
   QTest::keyClick(&form, Qt::Key_Enter);
   EXPECT_TRUE(form.isMinimized());
-}
-
-TEST_F(Form1Fixture, ClosingTheWindowEndsTheLoopWithoutTouchingThePort) {
-  ShowAndWait();
-  QTimer::singleShot(50, &form, &QWidget::close);
-  EXPECT_EQ(QApplication::exec(), 0);
-  EXPECT_TRUE(port.writes.empty());
 }
 
 // Dismisses the failure box as soon as it shows, remembering what it said.
