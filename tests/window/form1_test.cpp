@@ -5,7 +5,6 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -18,13 +17,11 @@
 #include <vector>
 
 #include "fakes.h"
-#include "window/qt/failure_report.h"
 #include "window_test_support.h"
 
 namespace quorvane {
 namespace {
 
-using testing::FailingPort;
 using testing::FakeClock;
 using testing::ScriptedPort;
 
@@ -242,42 +239,6 @@ TEST_F(Form1Fixture, EnterPressesOk) {
   ASSERT_FALSE(form.isMinimized());
   QTest::keyClick(&form, Qt::Key_Enter);
   EXPECT_TRUE(form.isMinimized());
-}
-
-// Dismisses the failure box as soon as it shows, remembering what it said.
-struct FailureBoxWatcher {
-  FailureBoxWatcher() {
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [this] {
-      for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->objectName() == kFailureBoxName && box->isVisible()) {
-          caption = box->windowTitle();
-          text = box->text();
-          box->accept();
-        }
-      }
-    });
-    poll.start();
-  }
-  QTimer poll;
-  QString caption, text;
-};
-
-TEST(Form1Failure, AFailingTickStopsTheTimerAndNamesTheFailure) {
-  FakeClock clock;
-  FailingPort port;
-  Form1 form(port, clock);
-  FailureBoxWatcher watcher;
-  ::testing::internal::CaptureStderr();
-  ASSERT_TRUE(QMetaObject::invokeMethod(&form, "Timer1_Timer"));
-  const std::string stderrText = ::testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(form.Timer1->isActive());
-  EXPECT_EQ(watcher.caption, "Quorvane - Tamsel");
-  EXPECT_EQ(watcher.text, "The status register cannot be read");
-  // The platform may add notes of its own; ours is the first line.
-  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
-            "quorvane: the status register cannot be read\n");
 }
 
 }  // namespace

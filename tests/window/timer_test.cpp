@@ -1,15 +1,22 @@
 // Timer1 in real time: when its ticks come, and what happens to a tick that
 // falls due while an answer holds the window's thread.
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "common/system_clock.h"
+#include "window/qt/failure_report.h"
 #include "window/qt/form1.h"
 #include "window_test_support.h"
 
 namespace quorvane {
 namespace {
 
+using testing::FailingPort;
 using testing::ProcessEventsUntil;
 using testing::ScriptedPort;
 
@@ -46,6 +53,45 @@ TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   const std::int64_t gap = port.readTimesMs[2] - port.readTimesMs[1];
   EXPECT_GE(gap, 800);
   EXPECT_LE(gap, 1300);
+}
+
+// Dismisses the failure box as soon as it shows, remembering what it said.
+struct FailureBoxWatcher {
+  FailureBoxWatcher() {
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [this] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->objectName() == kFailureBoxName && box->isVisible()) {
+          caption = box->windowTitle();
+          text = box->text();
+          box->accept();
+        }
+      }
+    });
+    poll.start();
+  }
+  QTimer poll;
+  QString caption, text;
+};
+
+TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) {
+  SystemClock clock;
+  FailingPort port;
+  Form1 form(port, clock);
+  form.show();
+  FailureBoxWatcher watcher;
+  QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });  // never hang
+  ::testing::internal::CaptureStderr();
+  const int status = QApplication::exec();
+  const std::string stderrText = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_FALSE(form.Timer1->isActive());
+  EXPECT_EQ(watcher.caption, "Quorvane - Tamsel");
+  EXPECT_EQ(watcher.text, "The status register cannot be read");
+  // The platform may add notes of its own; ours is the first line.
+  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
+            "quorvane: the status register cannot be read\n");
 }
 
 }  // namespace
