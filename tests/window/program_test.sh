@@ -2,9 +2,10 @@
 # The real program under a virtual X server: a start-up failure shows its box
 # before any window, prints one line on standard error, writes no restart log
 # when the port is out of reach, and ends the program with a non-zero status;
-# a good start shows the window.
+# a good start shows the window and answers a request on the simulated port.
 #
-# usage: program_test.sh QUORVANE NO_LIBRARY_DIR CLOSED_LIBRARY_DIR OPEN_LIBRARY_DIR
+# usage: program_test.sh QUORVANE NO_LIBRARY_DIR CLOSED_LIBRARY_DIR
+#                        SIMULATED_PORT_DIR SIMPORT_TOOL
 set -uo pipefail
 
 if [[ -z ${UNDER_XVFB:-} ]]; then
@@ -14,7 +15,7 @@ if [[ -z ${UNDER_XVFB:-} ]]; then
   UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-quorvane=$1 no_library=$2 closed_library=$3 open_library=$4
+quorvane=$1 no_library=$2 closed_library=$3 simulated_port=$4 simport=$5
 caption='^Quorvane - Tamsel$'
 failures=0
 fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
@@ -24,6 +25,7 @@ new_case() {
   [[ -n ${folder:-} ]] && rm -rf "$folder"
   case=$1
   folder=$(mktemp -d)
+  export QUORVANE_SIMULATED_PORT=$folder/simulated-port
   echo "case: $case"
 }
 
@@ -90,13 +92,14 @@ expect_failure "cannot reach the parallel port"
 # The port is fine, the log cannot be opened: the window is still never shown.
 new_case "log not writable"
 mkdir "$folder/Quorvane.log"
-launch "$open_library"
+launch "$simulated_port"
 expect_failure "Quorvane.log"
 [[ -d $folder/Quorvane.log && -z $(ls -A "$folder/Quorvane.log") ]] || fail "the log folder was touched"
 
-# A good start: the window itself, at its fixed size, and one log line.
+# A good start: the window itself, at its fixed size, one log line, and the
+# answer to a request: 0, 1, 0, 1 on the control register after the idle 1.
 new_case "good start"
-launch "$open_library"
+launch "$simulated_port"
 window=$(shown_window)
 if [[ -z $window ]]; then
   fail "the window did not appear"
@@ -105,6 +108,10 @@ else
   size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
   [[ $size == 312x109 ]] || fail "the window is $size, expected 312x109"
   [[ $(wc -l <"$folder/Quorvane.log") -eq 1 ]] || fail "expected one restart log line"
+  "$simport" request --max 3 >/dev/null || fail "no answer began within 3 s of the request"
+  sleep 3.5
+  writes=$("$simport" watch --from-start --seconds 0.1 | awk '{for (i = 1; i < NF; i++) if ($i == "W" && $(i + 1) == 890) print $NF}' | xargs)
+  [[ $writes == "0x01 0x00 0x01 0x00 0x01" ]] || fail "control register writes: $writes"
 fi
 kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 rm -rf "$folder"
