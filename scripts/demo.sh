@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Runs the console front end on the simulated parallel port and plays the
-# supervising side: every ~8 s the request line is raised until the program
-# answers (at most 1.5 s), and every port access is shown as it happens, so
-# the answer 0, 1, 0, 1 on port 890 can be watched a second apart.
+# Runs the program, its window and all, on the simulated parallel port and
+# plays the supervising side: every ~8 s the request line is raised until the
+# program answers (at most 1.5 s), and every port access is shown as it
+# happens, so the answer 0, 1, 0, 1 on port 890 can be watched a second apart.
+# Without a display the window goes to a virtual X server of its own.
 #
-#   scripts/demo.sh              until Ctrl-C
+#   scripts/demo.sh              until Ctrl-C or the window is closed
 #   scripts/demo.sh --seconds N  for N seconds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '2,8s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,9s/^# \{0,1\}//p' "$0"; }
 seconds=0
 while (($#)); do
   case $1 in
@@ -21,7 +22,7 @@ done
 
 scripts/install-deps.sh
 cmake --preset default
-cmake --build --preset default -j "$(nproc)" --target quorvane-console quorvane_simulated_port quorvane-simport
+cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport
 
 build=$PWD/build
 simport=$build/simulated_port/quorvane-simport
@@ -32,7 +33,8 @@ export QUORVANE_SIMULATED_PORT=$run_folder/simulated-port
 children=()
 cleanup() {
   trap - EXIT INT TERM
-  for child in "${children[@]}"; do kill "$child" 2>/dev/null || true; done
+  # The newest first, so the program goes before its X server.
+  for ((i = ${#children[@]} - 1; i >= 0; i--)); do kill "${children[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$run_folder"
 }
@@ -40,21 +42,51 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# No display (a server, a container, CI): a virtual X server of our own,
+# on the first free display number, which it reports once it is ready.
+if [[ -z ${DISPLAY:-} ]]; then
+  if command -v Xvfb >/dev/null; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_folder/display" 2>/dev/null &
+    children+=($!)
+    for _ in $(seq 100); do [[ -s $run_folder/display ]] && break; sleep 0.1; done
+    [[ -s $run_folder/display ]] || { echo "demo.sh: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(<"$run_folder/display")
+    echo "No display: the window is on the virtual display $DISPLAY"
+    echo "  (to see it: DISPLAY=$DISPLAY import -window root window.png)"
+  else
+    export QT_QPA_PLATFORM=offscreen
+    echo "No display and no Xvfb: the window is drawn off screen"
+  fi
+fi
+
+# Qt wants a private runtime folder; a desktop session has one already.
+if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+  export XDG_RUNTIME_DIR=$run_folder/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
+
 "$simport" set-status 0x00
 echo "State file: $QUORVANE_SIMULATED_PORT (try: QUORVANE_SIMULATED_PORT=$QUORVANE_SIMULATED_PORT $simport status)"
 echo "Working folder (restart log): $run_folder"
 echo "Press Ctrl-C to stop."
 "$simport" watch --from-start > >(sed -u 's/^/[port]       /') &
 children+=($!)
-(cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/console/quorvane-console") \
+(cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/qt/quorvane") \
   > >(sed -u 's/^/[program]    /') 2>&1 &
-children+=($!)
+program=$!
+children+=($program)
 
 started=$SECONDS
 next_request=$((SECONDS + 3))
 while ((seconds == 0 || SECONDS - started < seconds)); do
-  if ! kill -0 "${children[1]}" 2>/dev/null; then
-    echo "demo.sh: the program stopped" >&2
+  if ! kill -0 "$program" 2>/dev/null; then
+    status=0
+    wait "$program" || status=$?
+    if ((status == 0)); then
+      echo "The window was closed; the demo ends."
+      exit 0
+    fi
+    echo "demo.sh: the program stopped (exit status $status)" >&2
     exit 1
   fi
   if ((SECONDS >= next_request)); then

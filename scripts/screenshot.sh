@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Makes docs/window.png: the window under a virtual X server on the simulated
+# port, shortly after it answered a request. With --during FILE it also saves
+# a picture taken in the middle of the answer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+during=
+[[ ${1:-} == --during ]] && during=$(realpath -m "$2")
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport
+
+build=$PWD/build
+simport=$build/simulated_port/quorvane-simport
+run_folder=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-screenshot.XXXXXX")
+export QUORVANE_SIMULATED_PORT=$run_folder/simulated-port
+export XDG_RUNTIME_DIR=$run_folder/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+children=()
+cleanup() {
+  # The newest first, so the program goes before its X server.
+  for ((i = ${#children[@]} - 1; i >= 0; i--)); do kill "${children[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$run_folder"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_folder/display" 2>/dev/null &
+children+=($!)
+for _ in $(seq 100); do [[ -s $run_folder/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(<"$run_folder/display")
+
+"$simport" set-status 0x00
+(cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/qt/quorvane") &
+children+=($!)
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane - Tamsel$' | head -1)
+
+"$simport" request --max 3
+if [[ -n $during ]]; then
+  sleep 1.5
+  import -window "$window" "$during"
+  echo "Saved $during"
+fi
+# The answer takes three seconds; the tick after it shows "Waiting for Request...".
+sleep 4
+mkdir -p docs
+import -window "$window" docs/window.png
+echo "Saved docs/window.png"

@@ -1,0 +1,245 @@
+#include "window/qt/form1.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fakes.h"
+#include "window_test_support.h"
+
+namespace quorvane {
+namespace {
+
+using testing::FakeClock;
+using testing::ScriptedPort;
+
+struct Form1Fixture : ::testing::Test {
+  Form1Fixture() {
+    clock.local = {2026, 12, 8, 10, 11, 12, 0};
+    form.Variables().PortBase = 888;
+  }
+  // Runs one tick's handler as Timer1 would.
+  void Tick() { ASSERT_TRUE(QMetaObject::invokeMethod(&form, "Timer1_Timer")); }
+  void ShowAndWait() {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  }
+
+  FakeClock clock;  // an answer's waits pass in a few thousand reads
+  ScriptedPort port;
+  Form1 form{port, clock};
+};
+
+TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
+  EXPECT_EQ(form.windowTitle(), "Quorvane - Tamsel");
+  // 4680 x 1635 twips, fixed.
+  EXPECT_EQ(form.size(), QSize(312, 109));
+  EXPECT_EQ(form.minimumSize(), QSize(312, 109));
+  EXPECT_EQ(form.maximumSize(), QSize(312, 109));
+
+  struct Expected {
+    const char* name;
+    const char* text;
+    QRect pixels;
+  };
+  // Tab order, with each box in twips divided by 15.
+  const std::vector<Expected> table = {
+      {"Label1", "Active...", {56, 32, 193, 33}},    {"Label2", "Status", {56, 16, 41, 17}},
+      {"Command1", "OK", {256, 88, 49, 17}},         {"Label3", "Last Restart:", {8, 88, 65, 17}},
+      {"Label4", "", {72, 88, 113, 17}},             {"Label5", "", {80, 72, 49, 17}},
+      {"Label6", "Last Request:", {8, 72, 73, 17}},
+  };
+  const QList<QWidget*> children =
+      form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  ASSERT_EQ(children.size(), qsizetype(table.size()));
+  // The focus chain follows the tab order.
+  QWidget* inChain = form.nextInFocusChain();
+  for (std::size_t i = 0; i < table.size(); ++i, inChain = inChain->nextInFocusChain()) {
+    SCOPED_TRACE(table[i].name);
+    QWidget* control = children[qsizetype(i)];
+    EXPECT_EQ(control->objectName(), table[i].name);
+    EXPECT_EQ(inChain, control);
+    EXPECT_EQ(control->geometry(), table[i].pixels);
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      EXPECT_EQ(label->text(), table[i].text);
+      EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+    } else {
+      auto* button = qobject_cast<QPushButton*>(control);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(button->text(), table[i].text);
+      EXPECT_TRUE(button->isDefault());
+      EXPECT_NE(button->focusPolicy(), Qt::NoFocus);
+    }
+  }
+  EXPECT_EQ(form.Timer1->interval(), 1000);
+  EXPECT_EQ(form.Timer1->timerType(), Qt::PreciseTimer);
+  EXPECT_TRUE(form.Timer1->isActive());
+}
+
+TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
+  const QFont font = form.Label1->font();
+  std::printf("status line font: %s %.2f pt (Qt reports %d px high)\n",
+              qPrintable(font.family()), font.pointSizeF(), QFontMetrics(font).height());
+  EXPECT_EQ(font.weight(), QFont::Normal);
+  EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut());
+  if (QFontDatabase::families().contains("Freehand575 BT")) {
+    EXPECT_EQ(font.family(), "Freehand575 BT");
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), 21.75);
+  } else {
+    const QFontMetrics metrics(font);
+    const QSize box = form.Label1->contentsRect().size();
+    for (const char* text : {"Waiting for Request...", "Sending Sequence...", "Active..."}) {
+      SCOPED_TRACE(text);
+      EXPECT_LE(metrics.horizontalAdvance(text), box.width());
+      EXPECT_LE(metrics.boundingRect(text).right(), box.width());
+    }
+    EXPECT_LE(metrics.height(), box.height());
+    // Not shrunk further than needed: a quarter point more would not fit.
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() + 0.25);
+    const QFontMetrics largerMetrics(larger);
+    EXPECT_GT(std::max(largerMetrics.horizontalAdvance("Waiting for Request..."),
+                       largerMetrics.horizontalAdvance("Sending Sequence...")),
+              box.width());
+  }
+  EXPECT_EQ(form.Label1->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+}
+
+TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
+  for (QWidget* control : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.Command1),
+                           static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.Label6)})
+    EXPECT_EQ(control->font(), form.font()) << control->objectName().toStdString();
+  std::printf("window font: %s %.2f pt\n", qPrintable(form.font().family()),
+              form.font().pointSizeF());
+  const QFontMetrics metrics(form.font());
+  const std::pair<QLabel*, const char*> widest[] = {{form.Label2, "Status"},
+                                                    {form.Label3, "Last Restart:"},
+                                                    {form.Label4, "12-28-2028 20:08:28"},
+                                                    {form.Label5, "20:08:28"},
+                                                    {form.Label6, "Last Request:"}};
+  for (const auto& [label, text] : widest) {
+    SCOPED_TRACE(text);
+    EXPECT_LE(metrics.horizontalAdvance(text), label->width());
+    EXPECT_LE(metrics.height(), label->height());
+  }
+}
+
+TEST_F(Form1Fixture, IconIsAMeasuringScreenInTwoSizesOfSixteenColours) {
+  const QIcon icon = form.windowIcon();
+  for (int size : {32, 16}) {
+    SCOPED_TRACE(size);
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size)));
+    const QImage image = icon.pixmap(QSize(size, size)).toImage();
+    ASSERT_EQ(image.size(), QSize(size, size));
+    std::set<QRgb> colours;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) colours.insert(image.pixel(x, y) | 0xff000000u);
+    EXPECT_LE(colours.size(), 16u);
+    // Grey frame, black screen, green grid, white trace.
+    EXPECT_EQ(QColor(image.pixel(1, size / 2)), QColor(0xc0, 0xc0, 0xc0));
+    EXPECT_TRUE(colours.count(qRgb(0, 0, 0)));
+    EXPECT_TRUE(colours.count(qRgb(0, 0x80, 0)));
+    EXPECT_TRUE(colours.count(qRgb(0xff, 0xff, 0xff)));
+  }
+}
+
+TEST_F(Form1Fixture, EachTickShowsWaitingAndAnAnsweredRequestShowsItsTime) {
+  Tick();
+  EXPECT_EQ(form.Label1->text(), "Waiting for Request...");
+  EXPECT_EQ(form.Label5->text(), "");
+  EXPECT_TRUE(port.writes.empty());
+
+  port.raisedPolls = 1;
+  Tick();
+  EXPECT_EQ(form.Label1->text(), "Sending Sequence...");
+  EXPECT_EQ(form.Label5->text(), "10:11:12");
+  EXPECT_EQ(port.writes, (std::vector<std::int16_t>{0, 1, 0, 1}));
+  EXPECT_EQ(form.Variables().RequestFlag, 1);
+
+  clock.local.second = 13;
+  Tick();
+  EXPECT_EQ(form.Label1->text(), "Waiting for Request...");
+  EXPECT_EQ(form.Label5->text(), "10:11:12");
+  EXPECT_EQ(port.writes.size(), 4u);
+}
+
+// Records the text of each label as it is painted.
+class PaintLog : public QObject {
+ public:
+  std::vector<std::pair<QString, QString>> painted;  // object name, text
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      if (auto* label = qobject_cast<QLabel*>(watched))
+        painted.emplace_back(label->objectName(), label->text());
+    return false;
+  }
+};
+
+TEST_F(Form1Fixture, TextsOfARunningAnswerArePaintedBeforeItEnds) {
+  ShowAndWait();
+  PaintLog log;
+  form.Label1->installEventFilter(&log);
+  form.Label5->installEventFilter(&log);
+  std::vector<std::pair<QString, QString>> paintedBeforeFirstWrite;
+  port.onWrite = [&](std::int16_t) {
+    if (paintedBeforeFirstWrite.empty()) paintedBeforeFirstWrite = log.painted;
+  };
+  port.raisedPolls = 1;
+  Tick();
+  const auto has = [&](const char* name, const char* text) {
+    for (const auto& [n, t] : paintedBeforeFirstWrite)
+      if (n == name && t == text) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("Label1", "Sending Sequence..."));
+  EXPECT_TRUE(has("Label5", "10:11:12"));
+}
+
+TEST_F(Form1Fixture, OkMinimisesAndAClickDuringAnAnswerWaitsForItsEnd) {
+  ShowAndWait();
+  std::vector<bool> minimisedAtWrites;
+  port.onWrite = [&](std::int16_t) {
+    if (minimisedAtWrites.empty())
+      QMetaObject::invokeMethod(form.Command1, "click", Qt::QueuedConnection);
+    minimisedAtWrites.push_back(form.isMinimized());
+  };
+  port.raisedPolls = 1;
+  Tick();
+  EXPECT_EQ(minimisedAtWrites, (std::vector<bool>{false, false, false, false}));
+  EXPECT_FALSE(form.isMinimized());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form.isMinimized());
+  // The click does nothing else: no port access, texts unchanged.
+  EXPECT_EQ(port.writes.size(), 4u);
+  EXPECT_EQ(port.readTimesMs.size(), 1u);
+  EXPECT_EQ(form.Label1->text(), "Sending Sequence...");
+  EXPECT_TRUE(form.Timer1->isActive());
+}
+
+TEST_F(Form1Fixture, EnterPressesOk) {
+  ShowAndWait();
+  QTest::keyClick(form.Command1, Qt::Key_Return);
+  EXPECT_TRUE(form.isMinimized());
+
+  form.showNormal();
+  ASSERT_FALSE(form.isMinimized());
+  QTest::keyClick(&form, Qt::Key_Enter);
+  EXPECT_TRUE(form.isMinimized());
+}
+
+}  // namespace
+}  // namespace quorvane
