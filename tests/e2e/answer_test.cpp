@@ -84,8 +84,8 @@ class Answer : public ::testing::Test {
 
 TEST_F(Answer, OneRequestGivesOneWholeAnswerEndingAtIdle) {
   Start();
-  port_.RaiseRequest();
   const auto raisedNs = simport::NowNs();
+  port_.RaiseRequest();
   std::vector<Access> before;
   const auto first = reader_.WaitFor(simport::IsWriteTo(simport::kControlPort), 2500ms, &before);
   port_.DropRequest();
@@ -155,8 +155,8 @@ TEST_F(Answer, PulseBetweenTwoPollsIsNotSeen) {
     const auto poll = NextPoll(2500ms);
     ASSERT_TRUE(poll);
     std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(poll->timeNs)) + 300ms);
-    port_.RaiseRequest();
     const auto raisedNs = simport::NowNs();
+    port_.RaiseRequest();
     std::this_thread::sleep_for(300ms);
     port_.DropRequest();
     const auto droppedNs = simport::NowNs();
