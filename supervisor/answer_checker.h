@@ -112,6 +112,7 @@ class AnswerChecker {
     bool requested = false;   // a poll saw the request line raised by a request
     std::string unrequestedWhy;
     std::optional<std::uint64_t> latencyNs;  // when it answered a request
+    bool afterRaise = false;                 // latencyNs counts from the raise, not from an earlier answer
     bool late = false;
     std::vector<std::string> problems;
   };
@@ -147,6 +148,11 @@ class AnswerChecker {
   std::optional<Answer> answer_;
   std::optional<LastAnswer> lastAnswer_;
   std::optional<std::uint8_t> level_;  // last value written to the control register
+  // After an answer cut short, the rest of that sequence: up to the writes
+  // it lacked, each within a step of the one before, belong to it and do
+  // not start a new answer.
+  int absorbWrites_ = 0;
+  std::uint64_t absorbUntilNs_ = 0;
 };
 
 }  // namespace quorvane::supervisor
