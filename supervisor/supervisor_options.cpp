@@ -45,6 +45,7 @@ Options:
   --vcd FILE        write the request and answer lines over time as a VCD
                     file (timescale 1 us) for GTKWave or PulseView
   --vcd-registers   also put the whole status and control bytes in the VCD
+                    (8-bit vectors: GTKWave shows them, PulseView skips them)
   --json FILE       write the summary as JSON too
   --help            show this text
 
@@ -70,7 +71,8 @@ Examples:
   quorvane-supervisor --quiet --json r.json every 5 --count 20
   quorvane-supervisor hold 12 --vcd hold.vcd  three answers back to back
   quorvane-supervisor pulse 300              must see no answer
-  gtkwave hold.vcd    or    pulseview -I vcd -i hold.vcd
+  gtkwave hold.vcd
+  pulseview -I vcd:downsample=1000 -i hold.vcd   (1 ms samples; the file is in us)
 )";
 
 bool ParseNumber(const std::string& text, double* value) {
