@@ -61,11 +61,16 @@ LineChange RequestPattern::Decide(std::uint64_t nowNs) {
 bool RequestPattern::Finished() const {
   if (raised_) return false;
   if (settings_.kind == PatternKind::kHold) return played_ > 0;
+  if (settings_.kind == PatternKind::kIdle) return idleOver_;
   if (settings_.kind == PatternKind::kPulse && watchUntilNs_) return false;
   return AllPlayed();
 }
 
 LineChange RequestPattern::DecideRequest(std::uint64_t nowNs) {
+  if (settings_.kind == PatternKind::kIdle) {
+    idleOver_ = nowNs >= startNs_ + settings_.holdNs;
+    return LineChange::kNone;
+  }
   if (settings_.kind == PatternKind::kHold) {
     if (!raised_ && played_ == 0) {
       raised_ = true;

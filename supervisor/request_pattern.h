@@ -21,7 +21,7 @@ enum class LineChange { kNone, kRaiseRequest, kRaisePulse, kDrop };
 struct PatternSettings {
   PatternKind kind = PatternKind::kOnce;
   std::uint64_t periodNs = 10'000'000'000;  // every
-  std::uint64_t holdNs = 5'000'000'000;     // hold
+  std::uint64_t holdNs = 5'000'000'000;     // hold, idle
   std::uint64_t pulseNs = 300'000'000;      // pulse
   int count = 1;                            // requests or pulses; 0 = no limit
   std::uint64_t stepNs = 1'000'000'000;     // the program's poll period
@@ -58,6 +58,7 @@ class RequestPattern {
   std::uint64_t startNs_;
   std::vector<PatternNote> notes_;
   int played_ = 0;
+  bool idleOver_ = false;
   bool raised_ = false;
   std::uint64_t raisedNs_ = 0;
 

@@ -121,8 +121,10 @@ class Run {
     checker_.TakeFindings();
     lostAtStart_ = reader_.Lost();
 
-    const bool leftRaised = port_.Status() & simport::kRequestBit;
-    if (leftRaised) port_.DropRequest();
+    const std::uint8_t statusBefore = port_.Status();
+    const bool leftRaised = statusBefore & simport::kRequestBit;
+    if (options_.statusBits) port_.SetStatus(*options_.statusBits & ~simport::kRequestBit);
+    else if (leftRaised) port_.DropRequest();
     VcdLevels levels{false, static_cast<bool>(port_.Control() & simport::kAnswerBit), port_.Status(), port_.Control()};
     if (vcd_) {
       vcd_->Begin(Now(), "request: status bit 4 (port 889), raised by the supervisor; answer: control bit 0 "
@@ -135,6 +137,11 @@ class Run {
                   options_.LateSeconds(), options_.toleranceMs);
       trace_->Heading();
       if (leftRaised) trace_->RequestLine(startNs_, false, "it was left raised before the start");
+      if (port_.Status() != (statusBefore & ~simport::kRequestBit)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "status byte set to 0x%02X (was 0x%02X)", port_.Status(), statusBefore);
+        trace_->Note(startNs_, text);
+      }
     }
   }
 

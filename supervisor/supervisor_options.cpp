@@ -1,5 +1,6 @@
 #include "supervisor/supervisor_options.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +29,14 @@ Patterns:
                 889 and raises the line well after one poll, drops it well
                 before the next. The program must NOT answer; an answer is
                 reported as unrequested. One pulse, or --count pulses
+  idle N        leave the line low for N seconds: any answer is unrequested
+                (with --status 0xEF: every other input raised, still none)
 
 Options:
   --file PATH       the state file; default $QUORVANE_SIMULATED_PORT, or
                     /tmp/quorvane-simulated-port-<uid> when that is unset
+  --status BYTE     set the other inputs of the status register at the start
+                    (0xEF, 0x08, 255: any C base; bit 4 is the pattern's)
   --seconds S       stop after S seconds in all (what is still awaited then
                     is reported as unfinished, not as an error)
   --count N         requests (once, every) or pulses (pulse) to play
@@ -71,6 +76,7 @@ Examples:
   quorvane-supervisor --quiet --json r.json every 5 --count 20
   quorvane-supervisor hold 12 --vcd hold.vcd  three answers back to back
   quorvane-supervisor pulse 300              must see no answer
+  quorvane-supervisor --status 0xEF idle 5   other status bits start nothing
   gtkwave hold.vcd
   pulseview -I vcd:downsample=1000 -i hold.vcd   (1 ms samples; the file is in us)
 )";
@@ -105,6 +111,7 @@ std::string DescribePattern(const Options& options) {
     case PatternKind::kEvery: return "every " + Number(options.patternSeconds) + " s";
     case PatternKind::kHold: return "hold " + Number(options.patternSeconds) + " s";
     case PatternKind::kPulse: return "pulse " + Number(options.pulseMs) + " ms";
+    case PatternKind::kIdle: return "idle " + Number(options.patternSeconds) + " s";
   }
   return "";
 }
@@ -168,6 +175,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       if (!text) continue;
       if (text->empty()) fail(arg + " needs a file name");
       (arg == "--file" ? options.statePath : arg == "--vcd" ? options.vcdPath : options.jsonPath) = *text;
+    } else if (arg == "--status") {
+      const auto text = value();
+      if (!text) continue;
+      char* end = nullptr;
+      const unsigned long byte = std::strtoul(text->c_str(), &end, 0);
+      if (text->empty() || !std::isdigit(static_cast<unsigned char>((*text)[0])) || *end != '\0' || byte > 255)
+        fail("--status: not a byte from 0 to 255 (0xEF, 239): '" + *text + "'");
+      options.statusBits = static_cast<std::uint8_t>(byte);
     } else if (arg == "--seconds") {
       if (const auto n = number(0, true, 1e7, "a number of seconds above 0")) options.seconds = *n;
     } else if (arg == "--deadline") {
@@ -193,11 +208,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
   if (!words.empty()) {
     const std::string& name = words[0];
-    const bool takesValue = name == "every" || name == "hold" || name == "pulse";
+    const bool takesValue = name == "every" || name == "hold" || name == "pulse" || name == "idle";
     if (name == "once") {
       options.pattern = PatternKind::kOnce;
     } else if (!takesValue) {
-      fail("unknown pattern '" + name + "' (once, every N, hold N, pulse MS)");
+      fail("unknown pattern '" + name + "' (once, every N, hold N, pulse MS, idle N)");
     } else if (words.size() < 2) {
       fail(name + (name == "pulse" ? " needs a length in milliseconds" : " needs a number of seconds"));
     } else {
@@ -209,7 +224,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
           fail("pulse: not a length from 1 to 900 ms (it must fit between two polls): '" + words[1] + "'");
         options.pulseMs = n;
       } else {
-        options.pattern = name == "every" ? PatternKind::kEvery : PatternKind::kHold;
+        options.pattern = name == "every" ? PatternKind::kEvery
+                          : name == "hold"  ? PatternKind::kHold
+                                            : PatternKind::kIdle;
         if (!good || n < 0.1 || n > 1e6) fail(name + ": not a number of seconds from 0.1 up: '" + words[1] + "'");
         options.patternSeconds = n;
       }
@@ -218,7 +235,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (words.size() > expected) fail("unexpected argument '" + words[expected] + "'");
   }
 
-  if (countGiven && options.pattern == PatternKind::kHold) fail("--count does not apply to hold");
+  if (countGiven && (options.pattern == PatternKind::kHold || options.pattern == PatternKind::kIdle))
+    fail(std::string("--count does not apply to ") + (options.pattern == PatternKind::kHold ? "hold" : "idle"));
   if (options.lateSeconds && *options.lateSeconds > options.deadlineSeconds)
     fail("--late (" + Number(*options.lateSeconds) + " s) must not exceed --deadline (" +
          Number(options.deadlineSeconds) + " s)");

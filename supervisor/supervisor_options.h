@@ -14,17 +14,21 @@ enum class PatternKind {
   kOnce,   // one request
   kEvery,  // a request every N seconds
   kHold,   // the line held raised for N seconds
-  kPulse   // a pulse shorter than a tick, placed between two polls
+  kPulse,  // a pulse shorter than a tick, placed between two polls
+  kIdle    // the line left low for N seconds: nothing may be answered
 };
 
 struct Options {
   PatternKind pattern = PatternKind::kEvery;
-  double patternSeconds = 10;  // every N, hold N
+  double patternSeconds = 10;  // every N, hold N, idle N
   double pulseMs = 300;        // pulse MS
   // How many requests (once, every) or pulses; 0 = no limit (every only).
   int count = 0;
 
   std::string statePath;          // empty: the client's default path
+  // The other inputs of the status register, set at the start (bit 4, the
+  // request line, is the pattern's); none = left as they are.
+  std::optional<std::uint8_t> statusBits;
   std::optional<double> seconds;  // total run time; none = until the pattern is done or Ctrl-C
   double deadlineSeconds = 3.0;   // a request unanswered this long is missing
   double toleranceMs = 50;        // allowed error of each one-second step
@@ -54,7 +58,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 // The text of --help.
 const char* UsageText();
 
-// "once", "every 10 s", "hold 5 s", "pulse 300 ms".
+// "once", "every 10 s", "hold 5 s", "pulse 300 ms", "idle 5 s".
 std::string DescribePattern(const Options& options);
 
 }  // namespace quorvane::supervisor

@@ -48,6 +48,11 @@ TEST(SupervisorOptions, PatternsAndOptionsInAnyOrder) {
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.pattern, PatternKind::kHold);
   EXPECT_EQ(DescribePattern(parsed.options), "hold 12.5 s");
+  parsed = Parse({"--status", "0xEF", "idle", "5"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.pattern, PatternKind::kIdle);
+  EXPECT_EQ(parsed.options.statusBits, 0xEF);
+  EXPECT_EQ(Parse({"--status=239"}).options.statusBits, 0xEF);
   EXPECT_EQ(Parse({"once"}).options.RequestCount(), 1);
   EXPECT_EQ(Parse({"every", "2", "--count", "20"}).options.RequestCount(), 20);
   EXPECT_TRUE(Parse({"once", "--bogus", "--help"}).options.help) << "--help wins over other faults";
@@ -71,6 +76,10 @@ TEST(SupervisorOptions, BadArgumentsAreRefusedByName) {
       {{"--count", "1.5"}, "not a whole number"},
       {{"--count", "0"}, "--count"},
       {{"hold", "5", "--count", "2"}, "--count does not apply to hold"},
+      {{"idle"}, "idle needs a number of seconds"},
+      {{"--status", "256"}, "--status: not a byte"},
+      {{"--status", "-1"}, "--status: not a byte"},
+      {{"--status", "0xZZ"}, "--status: not a byte"},
       {{"--late", "4"}, "--late (4 s) must not exceed --deadline (3 s)"},
       {{"--quiet=yes"}, "--quiet takes no value"},
       {{"--vcd="}, "--vcd needs a file name"},
