@@ -92,6 +92,13 @@ void AnswerChecker::LineDropped(std::uint64_t timeNs) {
 void AnswerChecker::Observe(const Access& access) {
   if (!access.write) {
     if (access.port == simport::kStatusPort) {
+      // The program polls only between answers: one still open was cut short,
+      // and no write after this belongs to an earlier one.
+      if (answer_) {
+        answer_->problems.push_back("a poll came after only " + std::to_string(answer_->writes) + " of 4 writes");
+        EndAnswer(access.timeNs);
+      }
+      absorbWrites_ = 0;
       const bool raised = access.value & simport::kRequestBit;
       lastPoll_ = Poll{access.timeNs, raised && !lineIsPulse_, raised && lineIsPulse_};
     }

@@ -4,6 +4,9 @@
 // changes of the request line, all with monotonic timestamps in ns. Knows
 // nothing of processes or files: the supervisor feeds it, and so do tests.
 //
+// The program polls (reads the status register) only between answers, so a
+// poll is where the checker knows the answer line is idle.
+//
 // An answer is four writes to the control register, 0, 1, 0, 1, each step
 // one second after the one before (within the tolerance). It starts with a
 // write of 0 while the answer line is idle. It is requested when the last

@@ -113,8 +113,13 @@ class Run {
   void Begin() {
     // What happened just before the start: an answer may be running, and
     // the polls give the pulse pattern its phase.
+    // It is replayed from a poll on: a poll comes only between answers, so
+    // the writes after it line up with the answers they belong to.
+    bool polled = false;
     for (const Access& access : reader_.ReadNew()) {
       if (access.timeNs + kHistoryNs < startNs_) continue;
+      polled = polled || (!access.write && access.port == simport::kStatusPort);
+      if (!polled) continue;
       checker_.Observe(access);
       pattern_.Observe(access);
     }

@@ -176,6 +176,19 @@ TEST_F(AnswerCheckerTest, AnAnswerThatStopsHalfWayIsMalformedOnceTheNextStepIsOv
   EXPECT_EQ(Verdicts(), std::vector<V>{V::kMalformed});
 }
 
+TEST_F(AnswerCheckerTest, APollInTheMiddleOfAnAnswerCutsItShortAndTheNextAnswerStandsAlone) {
+  Raise(0);
+  Poll(500, 0x10);
+  Write(500, 0);
+  Drop(501);
+  Write(1500, 1);
+  Raise(2000);
+  Answer(2100);  // polled after two writes: the first answer ended there
+  Advance(6000);
+  EXPECT_EQ(Verdicts(), (std::vector<V>{V::kMalformed, V::kOk}));
+  EXPECT_EQ(Totals().answers, 2);
+}
+
 TEST_F(AnswerCheckerTest, AWriteOneStepAfterAnAnswerSpoilsItButALaterStartUpWriteDoesNot) {
   Raise(0);
   Answer(500);
