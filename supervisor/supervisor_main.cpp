@@ -144,7 +144,8 @@ class Run {
       if (leftRaised) trace_->RequestLine(startNs_, false, "it was left raised before the start");
       if (port_.Status() != (statusBefore & ~simport::kRequestBit)) {
         char text[64];
-        std::snprintf(text, sizeof text, "status byte set to 0x%02X (was 0x%02X)", port_.Status(), statusBefore);
+        std::snprintf(text, sizeof text, "NOTE status byte set to 0x%02X (was 0x%02X)", port_.Status(),
+                      statusBefore);
         trace_->Note(startNs_, text);
       }
     }
@@ -174,13 +175,13 @@ class Run {
     if (change == LineChange::kDrop) {
       port_.DropRequest();
       lineRaised_ = false;
-      if (options_.pattern == PatternKind::kHold) why = "held for " + DescribePattern(options_).substr(5);
+      if (options_.pattern == PatternKind::kHold) why = "held for the time asked";
       else if (options_.pattern == PatternKind::kPulse) why = "end of the pulse";
       else why = checker_.AnswerRunning() ? "the answer began" : "no answer by the deadline";
     } else {
       port_.RaiseRequest();
       lineRaised_ = true;
-      why = change == LineChange::kRaisePulse ? "a pulse: it must not be answered" : "";
+      why = change == LineChange::kRaisePulse ? "a pulse, which must not be answered" : "";
     }
     const std::uint64_t t = NowNs();
     if (change == LineChange::kDrop) checker_.LineDropped(t);
@@ -200,7 +201,7 @@ class Run {
 
   void ShowPatternNotes() {
     for (const PatternNote& note : pattern_.TakeNotes()) {
-      if (trace_) trace_->Note(NowNs(), (note.error ? "ERROR " : "") + note.text);
+      if (trace_) trace_->Note(NowNs(), (note.error ? "ERROR " : "NOTE ") + note.text);
     }
   }
 

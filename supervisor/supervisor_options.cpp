@@ -9,7 +9,7 @@ namespace quorvane::supervisor {
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: quorvane-supervisor [OPTIONS] [PATTERN]
+constexpr const char* kUsage = R"USAGE(Usage: quorvane-supervisor [OPTIONS] [PATTERN]
 
 Plays the supervising side of the simulated parallel port: raises the request
 line (status bit 4, port 889) in a pattern, follows every port access the
@@ -56,8 +56,13 @@ Options:
 
 Live trace, one line per event: seconds since the start, the request line
 (status bit 4) and the answer line (control bit 0) after the event, then the
-event: a port access (R or W, port, value), a change of the request line, or
-a verdict (OK, LATE, MALFORMED, UNREQUESTED, MISSING, STRAY, UNFINISHED).
+event: a port access ("R 889 status  0x10", "W 890 control 0x00"), a change
+of the request line ("request line raised", "request line dropped (why)"),
+or a tagged line: a verdict (OK, LATE, MALFORMED, UNREQUESTED, MISSING,
+STRAY, UNFINISHED), NOTE, ERROR (a pulse not placed) or WARNING (accesses
+lost). The summary follows, one "name  value" line each, the last one
+"result  PASS" or "result  FAIL: <causes>"; --json writes the same figures,
+with every step error and latency in microseconds.
 
 A request raised while an answer is running is due from the end of that
 answer, as the program cannot poll before. Latency (request to first edge)
@@ -79,7 +84,7 @@ Examples:
   quorvane-supervisor --status 0xEF idle 5   other status bits start nothing
   gtkwave hold.vcd
   pulseview -I vcd:downsample=1000 -i hold.vcd   (1 ms samples; the file is in us)
-)";
+)USAGE";
 
 bool ParseNumber(const std::string& text, double* value) {
   if (text.empty()) return false;
