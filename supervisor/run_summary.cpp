@@ -81,6 +81,7 @@ std::string FailureCauses(const RunSummary& summary) {
   add(t.unrequested, "unrequested");
   add(t.strayWrites, "stray writes");
   add(summary.unplacedPulses, "pulses not placed");
+  if (summary.neverPolled) causes += std::string(causes.empty() ? "" : ", ") + "the program never polled";
   return causes;
 }
 
@@ -132,6 +133,7 @@ std::string SummaryJson(const RunSummary& summary) {
   std::snprintf(numbers, sizeof numbers,
                 "  \"run_seconds\": %.3f,\n"
                 "  \"interrupted\": %s,\n"
+                "  \"never_polled\": %s,\n"
                 "  \"requests\": %d,\n"
                 "  \"pulses\": %d,\n"
                 "  \"pulses_not_placed\": %d,\n"
@@ -144,7 +146,8 @@ std::string SummaryJson(const RunSummary& summary) {
                 "  \"stray_writes\": %d,\n"
                 "  \"unfinished\": %d,\n"
                 "  \"lost_accesses\": %llu,\n",
-                summary.seconds, summary.interrupted ? "true" : "false", t.requests, t.pulses,
+                summary.seconds, summary.interrupted ? "true" : "false", summary.neverPolled ? "true" : "false",
+                t.requests, t.pulses,
                 summary.unplacedPulses, t.answers, t.ok, t.late, t.malformed, t.unrequested, t.missing,
                 t.strayWrites, t.unfinished, static_cast<unsigned long long>(summary.lostAccesses));
   char spreads[512];

@@ -18,8 +18,9 @@ struct RunSummary {
   int unplacedPulses = 0;
   std::uint64_t lostAccesses = 0;  // overrun in the state file's ring: not seen, not judged
   bool interrupted = false;        // stopped by a signal
+  bool neverPolled = false;        // --wait-poll, and the program never polled
 
-  bool Failed() const { return tally.Failed() || unplacedPulses > 0; }
+  bool Failed() const { return tally.Failed() || unplacedPulses > 0 || neverPolled; }
   int ExitCode() const { return Failed() ? 1 : 0; }
 };
 

@@ -42,6 +42,11 @@ constexpr std::uint64_t kHistoryNs = 10'000'000'000;
 // accesses still on their way before ending.
 constexpr std::uint64_t kQuietNs = 200'000'000;
 constexpr auto kLoopPause = std::chrono::milliseconds(1);
+// --wait-poll takes a poll this recent, from before the start, as the
+// program running already.
+constexpr std::uint64_t kRecentPollNs = 1'500'000'000;
+
+bool IsPoll(const Access& access) { return !access.write && access.port == simport::kStatusPort; }
 
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
@@ -65,7 +70,6 @@ class Run {
         port_(port),
         startNs_(NowNs()),
         checker_(Settings(options, startNs_)),
-        pattern_(PatternSettings::From(options), startNs_),
         reader_(port, true) {
     if (!options.quiet) trace_.emplace(stdout, startNs_, port.Status() & simport::kRequestBit,
                                        port.Control() & simport::kAnswerBit);
@@ -82,14 +86,14 @@ class Run {
       Follow();
       checker_.Advance(now);
       ShowFindings();
-      Apply(pattern_.Decide(NowNs()));
+      if (pattern_) Apply(pattern_->Decide(NowNs()));
       ShowPatternNotes();
       if (stopRequested) {
         interrupted = true;
         break;
       }
       if (now >= endNs) break;
-      if (pattern_.Finished() && checker_.Settled(now)) {
+      if (pattern_ && pattern_->Finished() && checker_.Settled(now)) {
         if (settledSince == 0) settledSince = now;
         if (now - settledSince >= kQuietNs) break;
       } else {
@@ -115,13 +119,22 @@ class Run {
     // the polls give the pulse pattern its phase.
     // It is replayed from a poll on: a poll comes only between answers, so
     // the writes after it line up with the answers they belong to.
+    const std::vector<Access> history = reader_.ReadNew();
+    std::optional<std::uint64_t> lastPollNs;
+    for (const Access& access : history) {
+      if (access.timeNs + kHistoryNs >= startNs_ && IsPoll(access)) lastPollNs = access.timeNs;
+    }
+    // A program that polled within the last tick or so is running now.
+    if (!options_.waitPoll || (lastPollNs && *lastPollNs + kRecentPollNs >= startNs_)) {
+      pattern_.emplace(PatternSettings::From(options_), startNs_);
+    }
     bool polled = false;
-    for (const Access& access : reader_.ReadNew()) {
+    for (const Access& access : history) {
       if (access.timeNs + kHistoryNs < startNs_) continue;
-      polled = polled || (!access.write && access.port == simport::kStatusPort);
+      polled = polled || IsPoll(access);
       if (!polled) continue;
       checker_.Observe(access);
-      pattern_.Observe(access);
+      if (pattern_) pattern_->Observe(access);
     }
     checker_.TakeFindings();
     lostAtStart_ = reader_.Lost();
@@ -155,7 +168,12 @@ class Run {
   void Follow() {
     for (const Access& access : reader_.ReadNew()) {
       checker_.Observe(access);
-      pattern_.Observe(access);
+      if (!pattern_ && IsPoll(access)) {
+        // --wait-poll: the program is up; its first request is due from now.
+        pattern_.emplace(PatternSettings::From(options_), access.timeNs);
+        if (trace_) trace_->Note(access.timeNs, "NOTE the program polls: the pattern starts");
+      }
+      if (pattern_) pattern_->Observe(access);
       if (trace_) trace_->PortAccess(access);
       if (vcd_ && access.write && access.port == simport::kControlPort) {
         vcd_->Change(access.timeNs, VcdSignal::kAnswer, access.value & simport::kAnswerBit);
@@ -200,7 +218,8 @@ class Run {
   }
 
   void ShowPatternNotes() {
-    for (const PatternNote& note : pattern_.TakeNotes()) {
+    if (!pattern_) return;
+    for (const PatternNote& note : pattern_->TakeNotes()) {
       if (trace_) trace_->Note(NowNs(), (note.error ? "ERROR " : "NOTE ") + note.text);
     }
   }
@@ -227,7 +246,8 @@ class Run {
     summary.pattern = DescribePattern(options_);
     summary.seconds = (endNs - startNs_) / 1e9;
     summary.tally = checker_.Totals();
-    summary.unplacedPulses = pattern_.UnplacedPulses();
+    summary.unplacedPulses = pattern_ ? pattern_->UnplacedPulses() : 0;
+    summary.neverPolled = !pattern_;
     summary.lostAccesses = reader_.Lost() - lostAtStart_;
     summary.interrupted = interrupted;
     return summary;
@@ -237,7 +257,7 @@ class Run {
   SimulatedPort& port_;
   const std::uint64_t startNs_;
   AnswerChecker checker_;
-  RequestPattern pattern_;
+  std::optional<RequestPattern> pattern_;  // none while --wait-poll waits
   AccessReader reader_;
   std::optional<TracePrinter> trace_;
   std::optional<VcdWriter> vcd_;

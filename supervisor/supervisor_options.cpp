@@ -46,6 +46,9 @@ Options:
                     after the request is late (default 1.2: one tick plus
                     the tolerance plus 150 ms of slack)
   --tolerance MS    allowed error of each one-second step (default 50)
+  --wait-poll       start the pattern only once the program polls (reads
+                    port 889), for a program started at the same time; a
+                    run in which it never polls fails
   --quiet           no live trace; print only the summary
   --vcd FILE        write the request and answer lines over time as a VCD
                     file (timescale 1 us) for GTKWave or PulseView
@@ -71,7 +74,8 @@ is measured for requests raised while the program was idle.
 Exit status:
   0  every answer came in time and well formed, and nothing came unasked
   1  a check failed: an answer missing, late, malformed or unrequested, a
-     stray port write, or a pulse that could not be placed between polls
+     stray port write, a pulse that could not be placed between polls, or
+     no poll at all with --wait-poll
   2  bad usage
   3  a file could not be opened or written: the state file, --vcd or --json
 
@@ -172,6 +176,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "--quiet") {
       flag();
       options.quiet = true;
+    } else if (arg == "--wait-poll") {
+      flag();
+      options.waitPoll = true;
     } else if (arg == "--vcd-registers") {
       flag();
       options.vcdRegisters = true;

@@ -34,6 +34,7 @@ struct Options {
   double toleranceMs = 50;        // allowed error of each one-second step
   std::optional<double> lateSeconds;  // default: see LateSeconds()
 
+  bool waitPoll = false;  // start the pattern at the program's first poll
   bool quiet = false;
   std::string vcdPath;
   bool vcdRegisters = false;  // also the whole status and control bytes

@@ -27,7 +27,7 @@ TEST(SupervisorOptions, NoArgumentsMeanARequestEveryTenSecondsWithoutEnd) {
 TEST(SupervisorOptions, PatternsAndOptionsInAnyOrder) {
   ParsedArguments parsed = Parse({"--quiet", "pulse", "250", "--count=3", "--json", "r.json", "--vcd=w.vcd",
                                   "--file", "/tmp/port", "--seconds", "30", "--tolerance", "20", "--deadline",
-                                  "4", "--late", "1.5", "--vcd-registers"});
+                                  "4", "--late", "1.5", "--vcd-registers", "--wait-poll"});
   ASSERT_EQ(parsed.error, "");
   const Options& o = parsed.options;
   EXPECT_EQ(o.pattern, PatternKind::kPulse);
@@ -35,6 +35,7 @@ TEST(SupervisorOptions, PatternsAndOptionsInAnyOrder) {
   EXPECT_EQ(o.RequestCount(), 3);
   EXPECT_TRUE(o.quiet);
   EXPECT_TRUE(o.vcdRegisters);
+  EXPECT_TRUE(o.waitPoll);
   EXPECT_EQ(o.jsonPath, "r.json");
   EXPECT_EQ(o.vcdPath, "w.vcd");
   EXPECT_EQ(o.statePath, "/tmp/port");
