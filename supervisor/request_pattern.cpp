@@ -72,7 +72,7 @@ LineChange RequestPattern::DecideRequest(std::uint64_t nowNs) {
     return LineChange::kNone;
   }
   if (settings_.kind == PatternKind::kHold) {
-    if (!raised_ && played_ == 0) {
+    if (!raised_ && played_ == 0 && nowNs >= startNs_) {
       raised_ = true;
       raisedNs_ = nowNs;
       ++played_;
@@ -131,9 +131,9 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
       usedPollNs_ = lastPollNs_;
       ++played_;
       char text[160];
-      std::snprintf(text, sizeof text, "pulse of %.0f ms raised %.3f s after the poll at %.3f s",
+      std::snprintf(text, sizeof text, "pulse of %.0f ms raised %.3f s after the last poll, to drop %.3f s before the next",
                     settings_.pulseNs / 1e6, (nowNs - *lastPollNs_) / 1e9,
-                    (static_cast<double>(*lastPollNs_) - static_cast<double>(startNs_)) / 1e9);
+                    (static_cast<double>(*lastPollNs_ + settings_.stepNs) - static_cast<double>(nowNs + settings_.pulseNs)) / 1e9);
       notes_.push_back({false, text});
       return LineChange::kRaisePulse;
     }
@@ -142,7 +142,7 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
 
   // The program may be in an answer (three seconds) before it polls evenly.
   const std::uint64_t patience = settings_.deadlineNs + 4 * settings_.stepNs;
-  if (nowNs - waitingSinceNs_ > patience) {
+  if (nowNs > waitingSinceNs_ + patience) {
     ++unplaced_;
     ++played_;
     waitingSinceNs_ = nowNs;

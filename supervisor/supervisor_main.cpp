@@ -45,6 +45,7 @@ constexpr auto kLoopPause = std::chrono::milliseconds(1);
 // --wait-poll takes a poll this recent, from before the start, as the
 // program running already.
 constexpr std::uint64_t kRecentPollNs = 1'500'000'000;
+constexpr std::uint64_t kHalfTickNs = 500'000'000;
 
 bool IsPoll(const Access& access) { return !access.write && access.port == simport::kStatusPort; }
 
@@ -167,14 +168,15 @@ class Run {
   // Every access the program made since the last look, in order.
   void Follow() {
     for (const Access& access : reader_.ReadNew()) {
+      if (trace_) trace_->PortAccess(access);
       checker_.Observe(access);
       if (!pattern_ && IsPoll(access)) {
-        // --wait-poll: the program is up; its first request is due from now.
-        pattern_.emplace(PatternSettings::From(options_), access.timeNs);
-        if (trace_) trace_->Note(access.timeNs, "NOTE the program polls: the pattern starts");
+        // --wait-poll: the program is up. Half a tick on, the first request
+        // meets neither the poll just made nor the next one.
+        pattern_.emplace(PatternSettings::From(options_), access.timeNs + kHalfTickNs);
+        if (trace_) trace_->Note(access.timeNs, "NOTE the program polls: the pattern starts in 0.5 s");
       }
       if (pattern_) pattern_->Observe(access);
-      if (trace_) trace_->PortAccess(access);
       if (vcd_ && access.write && access.port == simport::kControlPort) {
         vcd_->Change(access.timeNs, VcdSignal::kAnswer, access.value & simport::kAnswerBit);
         vcd_->Change(access.timeNs, VcdSignal::kControl, static_cast<std::uint16_t>(access.value));

@@ -46,9 +46,9 @@ Options:
                     after the request is late (default 1.2: one tick plus
                     the tolerance plus 150 ms of slack)
   --tolerance MS    allowed error of each one-second step (default 50)
-  --wait-poll       start the pattern only once the program polls (reads
-                    port 889), for a program started at the same time; a
-                    run in which it never polls fails
+  --wait-poll       start the pattern half a tick after the program's first
+                    poll (read of port 889), for a program started at the
+                    same time; a run in which it never polls fails
   --quiet           no live trace; print only the summary
   --vcd FILE        write the request and answer lines over time as a VCD
                     file (timescale 1 us) for GTKWave or PulseView
