@@ -97,14 +97,6 @@ TEST(RequestPattern, HoldKeepsTheLineUpThroughAnswers) {
   EXPECT_TRUE(run.Pattern().Finished());
 }
 
-TEST(RequestPattern, IdleNeverRaisesTheLineAndEndsAfterItsTime) {
-  PatternRun run(Settings(PatternKind::kIdle, 1));  // 7 s, as holdNs
-  EXPECT_EQ(run.Next(0, 6999), LineChange::kNone);
-  EXPECT_FALSE(run.Pattern().Finished());
-  EXPECT_EQ(run.At_(7000), LineChange::kNone);
-  EXPECT_TRUE(run.Pattern().Finished());
-}
-
 TEST(RequestPattern, APulseIsCentredBetweenTwoPollsOneTickApart) {
   PatternRun run(Settings(PatternKind::kPulse, 1));
   run.Poll(200, 0);
