@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the program, its window and all, on the simulated parallel port and
-# plays the supervising side: every ~8 s the request line is raised until the
-# program answers (at most 1.5 s), and every port access is shown as it
-# happens, so the answer 0, 1, 0, 1 on port 890 can be watched a second apart.
+# Runs the program, its window and all, on the simulated parallel port, with
+# the supervisor simulator playing the other side beside it: every 8 s it
+# raises the request line until the program answers, prints every port access
+# as it happens and checks each answer (0, 1, 0, 1 on port 890, a second
+# apart), with a summary at the end.
 # Without a display the window goes to a virtual X server of its own.
 #
 #   scripts/demo.sh              until Ctrl-C or the window is closed
@@ -22,7 +23,7 @@ done
 
 scripts/install-deps.sh
 cmake --preset default
-cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport
+cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport quorvane-supervisor
 
 build=$PWD/build
 simport=$build/simulated_port/quorvane-simport
@@ -69,16 +70,21 @@ fi
 echo "State file: $QUORVANE_SIMULATED_PORT (try: QUORVANE_SIMULATED_PORT=$QUORVANE_SIMULATED_PORT $simport status)"
 echo "Working folder (restart log): $run_folder"
 echo "Press Ctrl-C to stop."
-"$simport" watch --from-start > >(sed -u 's/^/[port]       /') &
-children+=($!)
+# The supervisor waits for the program's first poll, then raises a request
+# every 8 s; its trace shows both lines and every port access.
+supervisor_args=(--wait-poll every 8)
+((seconds)) && supervisor_args+=(--seconds "$seconds")
+"$build/supervisor/quorvane-supervisor" "${supervisor_args[@]}" \
+  > >(sed -u 's/^/[supervisor] /') 2>&1 &
+supervisor=$!
+children+=($supervisor)
 (cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/qt/quorvane") \
   > >(sed -u 's/^/[program]    /') 2>&1 &
 program=$!
 children+=($program)
 
 started=$SECONDS
-next_request=$((SECONDS + 3))
-while ((seconds == 0 || SECONDS - started < seconds)); do
+while ((seconds == 0 || SECONDS - started < seconds + 1)); do
   if ! kill -0 "$program" 2>/dev/null; then
     status=0
     wait "$program" || status=$?
@@ -89,14 +95,12 @@ while ((seconds == 0 || SECONDS - started < seconds)); do
     echo "demo.sh: the program stopped (exit status $status)" >&2
     exit 1
   fi
-  if ((SECONDS >= next_request)); then
-    echo "[supervisor] raising the request line"
-    if "$simport" request --max 1.5; then
-      echo "[supervisor] answer started: request line dropped"
-    else
-      echo "[supervisor] no answer within 1.5 s: request line dropped"
-    fi
-    next_request=$((SECONDS + 8))
+  if ! kill -0 "$supervisor" 2>/dev/null; then
+    status=0
+    wait "$supervisor" || status=$?
+    ((status == 0)) && exit 0
+    echo "demo.sh: the supervisor found a fault (exit status $status)" >&2
+    exit 1
   fi
   sleep 0.2
 done
