@@ -1,0 +1,24 @@
+#pragma once
+
+// The benchmark's command line.
+
+#include <string>
+
+namespace quorvane::bench {
+
+struct Options {
+  std::string program = DEFAULT_PROGRAM;
+  std::string libraryFolder = SIMULATED_PORT_DIR;
+  int sequences = 20;
+  int idleSeconds = 60;
+  int heldAnswers = 5;
+  int startups = 5;
+  std::string jsonPath;
+  bool quick = false;
+};
+
+// Reads the command line; prints the usage and exits on --help. Throws
+// std::invalid_argument on a bad option.
+Options Parse(int argc, char** argv);
+
+}  // namespace quorvane::bench

@@ -1,0 +1,33 @@
+#pragma once
+
+// What one benchmark run measured: the raw samples, and the figures taken
+// along the way. Times in the unit their name ends with.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvane::bench {
+
+struct Results {
+  std::string program;
+  bool window = false;
+  bool shownMeasured = false;
+  std::vector<double> firstWriteMs, shownMs;
+  double idleSeconds = 0, idleCpuPercent = 0, idleScheduledPercent = 0;
+  std::vector<double> tickMs;
+  std::vector<double> stepErrorUs[3];
+  int answersTimed = 0, malformed = 0;
+  std::vector<double> raiseToEdgeMs, pollToEdgeUs;
+  double heldCpuPercent = 0;
+  std::vector<double> heldGapMs;
+  double peakRssMiB = 0;
+  std::uint64_t switchesInAnswers = 0;
+  double stealPercentInAnswers = 0;
+  double probeMaxGapUs = 0, probeGapsPerSecond = 0;
+  double loadBefore = 0, loadAfter = 0;
+  std::uint64_t lost = 0;
+  std::vector<std::string> notes;
+};
+
+}  // namespace quorvane::bench
