@@ -13,8 +13,14 @@
 
 int main(int argc, char** argv) {
   using namespace quorvane::bench;
+  Options options;
   try {
-    const Options options = Parse(argc, argv);
+    options = Parse(argc, argv);
+  } catch (const std::exception& misuse) {
+    std::cerr << "quorvane-bench: " << misuse.what() << "\n";
+    return 2;
+  }
+  try {
     Results results;
     Measure(options, results);
     const auto rows = Table(results);

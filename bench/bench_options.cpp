@@ -1,6 +1,7 @@
 #include "bench/bench_options.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
@@ -44,9 +45,11 @@ Options Parse(int argc, char** argv) {
       options.heldAnswers = 2;
       options.startups = 2;
     } else if (arg == "--program") {
-      options.program = value();
+      // The program starts in a folder of its own: a relative name must not
+      // be looked up from there.
+      options.program = std::filesystem::absolute(value()).string();
     } else if (arg == "--library-dir") {
-      options.libraryFolder = value();
+      options.libraryFolder = std::filesystem::absolute(value()).string();
     } else if (arg == "--sequences") {
       options.sequences = std::stoi(value());
     } else if (arg == "--idle-seconds") {
