@@ -22,7 +22,7 @@ results=bench/results
 mkdir -p "$results"
 command=(build/bench/quorvane-bench --json "$results/latest.json" "$@")
 if [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
-  command=(xvfb-run -a -n 171 -s "-screen 0 1024x768x24" "${command[@]}")
+  command=(xvfb-run -a -n 171 -s "-screen 0 1024x768x24 -noreset" "${command[@]}")
 fi
 "${command[@]}" | tee "$results/latest.md"
 {

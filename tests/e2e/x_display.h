@@ -32,9 +32,15 @@ inline std::vector<std::string> VisibleWindows(const std::string& caption) {
   return windows;
 }
 
-inline bool IsDialog(const std::string& window) {
-  return CommandOutput("xprop -id " + window + " _NET_WM_WINDOW_TYPE 2>/dev/null").find("DIALOG") !=
-         std::string::npos;
+enum class WindowKind { kGone, kDialog, kOther };
+
+// A window found a moment ago may be gone by now (the box just dismissed).
+inline WindowKind KindOf(const std::string& window) {
+  const std::string type = CommandOutput("xprop -id " + window + " _NET_WM_WINDOW_TYPE 2>/dev/null");
+  // "_NET_WM_WINDOW_TYPE(ATOM) = ..." while the window is there; the toolkit
+  // sets the type on every window it shows.
+  if (type.find("(ATOM) =") == std::string::npos) return WindowKind::kGone;
+  return type.find("DIALOG") != std::string::npos ? WindowKind::kDialog : WindowKind::kOther;
 }
 
 // Enter presses the box's default button. There is no window manager under
