@@ -118,6 +118,13 @@ TEST_F(FailedStart, ReadOnlyWorkingFolderLeavesTheLogAlone) {
     options.user = 65534;
     options.group = 65534;
     fs::permissions(folder_.Path(), fs::perms(0755));
+    // The build tree may lie where that user cannot go (under /root): it
+    // gets copies of the program and the port library.
+    fs::create_directory(folder_ / "bin");
+    fs::copy_file(QUORVANE_PROGRAM, folder_ / "bin" / "quorvane");
+    fs::copy_file(fs::path(SIMULATED_PORT_DIR) / "libinpout32.so", folder_ / "bin" / "libinpout32.so");
+    options.program = (folder_ / "bin" / "quorvane").string();
+    options.libraryFolder = (folder_ / "bin").string();
     fs::permissions(folder_.StatePath(), fs::perms(0666));
     if (const char* xauthority = std::getenv("XAUTHORITY")) {
       // A server that wants a cookie: the other user gets a copy it can read.

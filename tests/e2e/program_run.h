@@ -60,6 +60,7 @@ class WorkFolder {
 };
 
 struct RunOptions {
+  std::string program = QUORVANE_PROGRAM;
   std::string libraryFolder = SIMULATED_PORT_DIR;
   // Run as this user and group instead of ours (only root can).
   std::optional<uid_t> user;
@@ -89,6 +90,7 @@ class ProgramRun {
     }
 
     const std::string out = (folder / "stdout.txt").string(), err = (folder / "stderr.txt").string();
+    std::string program = options.program;
     startNs_ = NowNs();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -102,8 +104,8 @@ class ProgramRun {
       std::vector<char*> envp;
       for (std::string& setting : settings) envp.push_back(setting.data());
       envp.push_back(nullptr);
-      char* argv[] = {const_cast<char*>(QUORVANE_PROGRAM), nullptr};
-      ::execve(QUORVANE_PROGRAM, argv, envp.data());
+      char* argv[] = {program.data(), nullptr};
+      ::execve(program.c_str(), argv, envp.data());
       ::_exit(127);
     }
   }
