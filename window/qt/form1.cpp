@@ -111,7 +111,11 @@ void Form1::SetLastRestartText(const std::string& text) { Show(Label4, text); }
 void Form1::SetLastRequestText(const std::string& text) { Show(Label5, text); }
 
 void Form1::Show(QLabel* label, const std::string& text) {
-  label->setText(QString::fromStdString(text));
+  const QString shown = QString::fromStdString(text);
+  // Every idle poll writes the same status text again: repainting it each
+  // second would be the program's main cost while nothing happens.
+  if (label->text() == shown) return;
+  label->setText(shown);
   // Paints without servicing the event loop (a hidden window skips it), so
   // "Sending Sequence..." and the request's time are seen while it runs.
   label->repaint();
