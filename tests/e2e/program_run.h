@@ -25,38 +25,19 @@
 #include <thread>
 #include <vector>
 
+#include "temp_folder.h"
+
 namespace quorvane::e2e {
 
-inline std::string ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadAll;
+using testing::WriteAll;
 
-inline void WriteAll(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-class WorkFolder {
+// A test's working folder, holding the program's state file and restart log.
+class WorkFolder : public testing::TempFolder {
  public:
-  WorkFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "quorvane-e2e-XXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    path_ = name;
-  }
-  ~WorkFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  std::filesystem::path StatePath() const { return path_ / "port-state"; }
-  std::filesystem::path LogPath() const { return path_ / "Quorvane.log"; }
-
- private:
-  std::filesystem::path path_;
+  const std::filesystem::path& Path() const { return path(); }
+  std::filesystem::path StatePath() const { return path() / "port-state"; }
+  std::filesystem::path LogPath() const { return path() / "Quorvane.log"; }
 };
 
 struct RunOptions {

@@ -22,7 +22,9 @@ namespace quorvane {
 namespace {
 
 using testing::FakeClock;
-using testing::kLinePattern;
+
+// One restart log line: "MM-DD-YYYY hh:mm:ss" CR LF.
+constexpr char kLinePattern[] = R"(\d\d-\d\d-\d\d\d\d \d\d:\d\d:\d\d\r\n)";
 using testing::ReadAll;
 using testing::TempFolder;
 using testing::WriteAll;

@@ -1,7 +1,7 @@
 #pragma once
 
 // A fresh folder under the system's temporary folder, removed with all it
-// holds when the test ends, and small file helpers for the restart log tests.
+// holds when the test ends, and small whole-file helpers.
 
 #include <unistd.h>
 
@@ -17,7 +17,7 @@ namespace quorvane::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "quorvane-startup-XXXXXX").string();
+    std::string name = (std::filesystem::temp_directory_path() / "quorvane-test-XXXXXX").string();
     if (!::mkdtemp(name.data())) std::abort();
     path_ = name;
   }
@@ -45,8 +45,5 @@ inline std::string ReadAll(const std::filesystem::path& file) {
 inline void WriteAll(const std::filesystem::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
 }
-
-// One restart log line: "MM-DD-YYYY hh:mm:ss" CR LF.
-inline constexpr char kLinePattern[] = R"(\d\d-\d\d-\d\d\d\d \d\d:\d\d:\d\d\r\n)";
 
 }  // namespace quorvane::testing
