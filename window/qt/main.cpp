@@ -5,6 +5,7 @@
 #include <exception>
 
 #include <QApplication>
+#include <QTimer>
 
 #include "common/system_clock.h"
 #include "port/inpout.h"
@@ -21,14 +22,19 @@ int main(int argc, char* argv[]) {
   quorvane::SystemClock clock;
   quorvane::InpoutLibrary port;
   quorvane::Form1 form(port, clock);
+  QString failure;
   try {
     quorvane::Form_Load(form.Variables(), port, form, clock);
-  } catch (const std::exception& failure) {
-    // The window is never shown.
-    quorvane::ReportFailure(QString::fromLocal8Bit(failure.what()));
-    return 1;
+  } catch (const std::exception& error) {
+    failure = QString::fromLocal8Bit(error.what());
   } catch (...) {
-    quorvane::ReportFailure(QStringLiteral("the start-up failed for an unknown reason"));
+    failure = QStringLiteral("the start-up failed for an unknown reason");
+  }
+  if (!failure.isEmpty()) {
+    // The window is never shown, and no tick may poll (and fail again, or
+    // answer) behind the box while it waits for the user.
+    form.Timer1->stop();
+    quorvane::ReportFailure(failure);
     return 1;
   }
   form.show();
