@@ -77,24 +77,15 @@ TEST_F(ResponderFixture, OnlyBitFourStartsAnAnswerAcrossAllStatusBytes) {
     events.clear();
     port.status = static_cast<std::int16_t>(status);
     display.statusLine.clear();
+    display.lastRequest = "08:00:00";
     responder.CheckForSignal();
     const bool request = (status & 0x10) != 0;
     SCOPED_TRACE(status);
     EXPECT_EQ(variables.RequestFlag, request ? 1 : 0);
     EXPECT_EQ(Writes().size(), request ? 4u : 0u);
     EXPECT_EQ(display.statusLine, request ? "Sending Sequence..." : "Waiting for Request...");
+    EXPECT_EQ(display.lastRequest, request ? "09:30:15" : "08:00:00");
   }
-}
-
-TEST_F(ResponderFixture, QuietPollLeavesLastRequestAndPortAlone) {
-  display.lastRequest = "08:00:00";
-  port.status = 0xEF;
-  responder.Timer1_Timer();
-  responder.Timer1_Timer();
-  EXPECT_TRUE(Writes().empty());
-  EXPECT_EQ(display.lastRequest, "08:00:00");
-  EXPECT_EQ(display.statusLine, "Waiting for Request...");
-  EXPECT_EQ(variables.RequestFlag, 0);
 }
 
 TEST_F(ResponderFixture, FlagFollowsEachPollAndHeldLineAnswersEveryTick) {
@@ -127,14 +118,6 @@ TEST_F(ResponderFixture, WaitIgnoresLocalClockGoingBackAtMidnight) {
   responder.Delay1sec();
   EXPECT_GE(clock.Now() - start, kSecond);
   EXPECT_LE(clock.Now() - start, kSecond + 2'000'000);
-}
-
-TEST_F(ResponderFixture, WaitBusyReadsTheClockUntilASecondHasPassed) {
-  clock.stepNs = 100'000'000;  // 100 ms a reading
-  const long before = clock.monotonicReads;
-  responder.Delay1sec();
-  // One reading for the start, then readings at +100 ms ... +1000 ms.
-  EXPECT_EQ(clock.monotonicReads - before, 11);
 }
 
 TEST(ResponderRealClock, WaitLastsAboutOneSecond) {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "port/inpout_abi.h"
+#include "temp_folder.h"
 
 namespace quorvane::simport::testing {
 
@@ -52,16 +53,7 @@ class PortLibrary {
 
 class SimulatedPortTest : public ::testing::Test {
  protected:
-  SimulatedPortTest() {
-    char pattern[] = "/tmp/quorvane-simport-test-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    statePath_ = folder_ / "port-state";
-    setenv("QUORVANE_SIMULATED_PORT", statePath_.c_str(), 1);
-  }
-  ~SimulatedPortTest() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  SimulatedPortTest() { setenv("QUORVANE_SIMULATED_PORT", StatePath().c_str(), 1); }
 
   // A fresh copy of the library; it opens the state file at its first call.
   std::unique_ptr<PortLibrary> LoadLibrary() {
@@ -69,12 +61,11 @@ class SimulatedPortTest : public ::testing::Test {
     return std::make_unique<PortLibrary>(folder_ / name);
   }
 
-  const std::filesystem::path& Folder() const { return folder_; }
-  const std::filesystem::path& StatePath() const { return statePath_; }
+  const std::filesystem::path& Folder() const { return folder_.path(); }
+  std::filesystem::path StatePath() const { return folder_ / "port-state"; }
 
  private:
-  std::filesystem::path folder_;
-  std::filesystem::path statePath_;
+  quorvane::testing::TempFolder folder_;
   int copies_ = 0;
 };
 

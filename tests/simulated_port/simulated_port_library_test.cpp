@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "common/failure.h"
 
@@ -14,11 +13,6 @@
 
 namespace quorvane::simport::testing {
 namespace {
-
-std::string Contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 using SimulatedPortLibrary = SimulatedPortTest;
 
@@ -145,7 +139,7 @@ TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     EXPECT_EQ(library->inp32(889), 0xFF);
     library->out32(890, 1);
-    EXPECT_EQ(Contents(StatePath()), c.contents) << "the file is left untouched";
+    EXPECT_EQ(quorvane::testing::ReadAll(StatePath()), c.contents) << "the file is left untouched";
     EXPECT_THROW(SimulatedPort{StatePath()}, quorvane::Failure);
   }
 }

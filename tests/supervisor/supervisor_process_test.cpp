@@ -11,13 +11,14 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "simulated_port/simulated_port_client.h"
+#include "temp_folder.h"
 
 namespace quorvane::supervisor {
 namespace {
@@ -25,11 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
+using quorvane::testing::ReadAll;
 
 // A child process with its own working folder, environment additions and
 // output file; stopped when the test ends however it ends.
@@ -82,18 +79,6 @@ class ChildProcess {
 
 class SupervisorProcess : public ::testing::Test {
  protected:
-  SupervisorProcess() {
-    char pattern[] = "/tmp/quorvane-supervisor-test-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    statePath_ = folder_ / "port-state";
-    environment_ = {{"QUORVANE_SIMULATED_PORT", statePath_.string()}, {"LD_LIBRARY_PATH", SIMULATED_PORT_DIR}};
-  }
-  ~SupervisorProcess() override {
-    program_.reset();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   // The console front end, polling once a second; returns once it has made
   // its first port access.
   void StartProgram() {
@@ -102,7 +87,7 @@ class SupervisorProcess : public ::testing::Test {
     program_ = std::make_unique<ChildProcess>(std::vector<std::string>{CONSOLE_PROGRAM}, folder_,
                                               folder_ / "console.out", environment_);
     ASSERT_TRUE(reader.WaitFor([](const simport::Access&) { return true; }, 3s))
-        << "the program made no port access; its output:\n" << ReadFile(folder_ / "console.out");
+        << "the program made no port access; its output:\n" << ReadAll(folder_ / "console.out");
   }
 
   // Runs the supervisor to its end; its exit status, its output in *output.
@@ -110,13 +95,15 @@ class SupervisorProcess : public ::testing::Test {
     args.insert(args.begin(), SUPERVISOR_PROGRAM);
     ChildProcess supervisor(args, folder_, folder_ / "supervisor.out", environment_);
     const int status = supervisor.Wait(timeout);
-    *output = ReadFile(folder_ / "supervisor.out");
+    *output = ReadAll(folder_ / "supervisor.out");
     return status;
   }
 
-  fs::path folder_;
-  fs::path statePath_;
-  std::vector<std::pair<std::string, std::string>> environment_;
+  quorvane::testing::TempFolder tempFolder_;
+  const fs::path& folder_ = tempFolder_.path();
+  fs::path statePath_ = folder_ / "port-state";
+  std::vector<std::pair<std::string, std::string>> environment_{
+      {"QUORVANE_SIMULATED_PORT", statePath_.string()}, {"LD_LIBRARY_PATH", SIMULATED_PORT_DIR}};
   std::unique_ptr<ChildProcess> program_;
 };
 
@@ -129,7 +116,7 @@ TEST_F(SupervisorProcess, OneRequestIsAnsweredWholeAndInTimeByAProgramStartedAlo
   std::this_thread::sleep_for(200ms);
   StartProgram();
   const int status = supervisor.Wait(20s);
-  const std::string output = ReadFile(folder_ / "supervisor.out");
+  const std::string output = ReadAll(folder_ / "supervisor.out");
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("answers seen       1\n  ok               1\n"), std::string::npos) << output;
   EXPECT_NE(output.find("missing            0\n"), std::string::npos) << output;
@@ -137,12 +124,12 @@ TEST_F(SupervisorProcess, OneRequestIsAnsweredWholeAndInTimeByAProgramStartedAlo
   EXPECT_NE(output.find("result             PASS\n"), std::string::npos) << output;
   EXPECT_EQ(output.find(" R 889 "), std::string::npos) << "--quiet prints no trace";
 
-  const std::string json = ReadFile(folder_ / "run.json");
+  const std::string json = ReadAll(folder_ / "run.json");
   EXPECT_NE(json.find("\"ok\": 1,"), std::string::npos) << json;
   EXPECT_NE(json.find("\"exit_code\": 0"), std::string::npos) << json;
   // The answer line in the VCD: 0 in a new state file, the program's idle
   // write of 1 at its start, then the answer 0, 1, 0, 1.
-  const std::string vcd = ReadFile(folder_ / "run.vcd");
+  const std::string vcd = ReadAll(folder_ / "run.vcd");
   EXPECT_NE(vcd.find("$enddefinitions $end\n#0\n$dumpvars\n0r\n0a\n$end\n"), std::string::npos) << vcd;
   std::string answerLevels;
   std::istringstream lines(vcd);

@@ -1,6 +1,4 @@
 // The window right after the start-up work, as the program's entry runs it.
-#include <unistd.h>
-
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 
 #include "fakes.h"
 #include "startup/form_load.h"
+#include "temp_folder.h"
 #include "window/qt/form1.h"
 #include "window_test_support.h"
 
@@ -19,17 +18,10 @@ using testing::ScriptedPort;
 
 // Runs the test inside a fresh working folder, where the restart log goes.
 struct InFreshFolder : ::testing::Test {
-  InFreshFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "quorvane-window-XXXXXX").string();
-    folder = ::mkdtemp(name.data()) ? name : "";
-    previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-  }
-  ~InFreshFolder() override {
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
-  }
-  std::filesystem::path folder, previous;
+  InFreshFolder() { std::filesystem::current_path(folder.path()); }
+  ~InFreshFolder() override { std::filesystem::current_path(previous); }
+  std::filesystem::path previous = std::filesystem::current_path();
+  testing::TempFolder folder;
 };
 
 TEST_F(InFreshFolder, AfterLoadTheWindowShowsActiveTheStartStampAndNoRequest) {

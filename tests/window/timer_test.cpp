@@ -20,20 +20,6 @@ using testing::FailingPort;
 using testing::ProcessEventsUntil;
 using testing::ScriptedPort;
 
-TEST(Timer1, FirstTickComesAboutASecondAfterCreation) {
-  SystemClock clock;
-  ScriptedPort port;
-  const std::int64_t created = ScriptedPort::NowMs();
-  Form1 form(port, clock);
-  form.Variables().PortBase = 888;
-  form.show();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !port.readTimesMs.empty(); }, 3000));
-  const std::int64_t firstTick = port.readTimesMs[0] - created;
-  EXPECT_GE(firstTick, 950);
-  EXPECT_LE(firstTick, 1300);
-  EXPECT_EQ(form.Label1->text(), "Waiting for Request...");
-}
-
 TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   SystemClock clock;  // the answer's three one-second waits are real
   ScriptedPort port;
