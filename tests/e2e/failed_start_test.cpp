@@ -138,8 +138,8 @@ TEST_F(FailedStart, ReadOnlyWorkingFolderLeavesTheLogAlone) {
     options.environment.push_back("HOME=" + folder_.Path().string());
   } else {
     // The run's output files must exist before the folder turns read-only.
-    WriteAll(folder_ / "stdout.txt", "");
-    WriteAll(folder_ / "stderr.txt", "");
+    WriteAll(folder_ / "std.out", "");
+    WriteAll(folder_ / "std.err", "");
     fs::permissions(folder_.Path(), fs::perms(0555));
   }
   fs::permissions(folder_.LogPath(), fs::perms(0444));

@@ -42,6 +42,9 @@ class WorkFolder : public testing::TempFolder {
 
 struct RunOptions {
   std::string program = QUORVANE_PROGRAM;
+  std::vector<std::string> arguments;
+  // Standard output and error go to <outputName>.out and <outputName>.err.
+  std::string outputName = "std";
   std::string libraryFolder = SIMULATED_PORT_DIR;
   // Run as this user and group instead of ours (only root can).
   std::optional<uid_t> user;
@@ -50,11 +53,10 @@ struct RunOptions {
   std::vector<std::string> environment;
 };
 
-// One run of the program in a work folder; its standard output and error go
-// to stdout.txt and stderr.txt there.
+// One run of the program in a work folder.
 class ProgramRun {
  public:
-  ProgramRun(const WorkFolder& folder, const RunOptions& options = {}) : folder_(folder) {
+  explicit ProgramRun(const WorkFolder& folder, const RunOptions& options = {}) {
     std::vector<std::string> settings{
         "QUORVANE_SIMULATED_PORT=" + folder.StatePath().string(),
         "LD_LIBRARY_PATH=" + options.libraryFolder,
@@ -70,8 +72,14 @@ class ProgramRun {
       settings.push_back(extra);
     }
 
-    const std::string out = (folder / "stdout.txt").string(), err = (folder / "stderr.txt").string();
-    std::string program = options.program;
+    outPath_ = folder / (options.outputName + ".out");
+    errPath_ = folder / (options.outputName + ".err");
+    const std::string out = outPath_.string(), err = errPath_.string();
+    std::vector<std::string> arguments{options.program};
+    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     startNs_ = NowNs();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -85,8 +93,7 @@ class ProgramRun {
       std::vector<char*> envp;
       for (std::string& setting : settings) envp.push_back(setting.data());
       envp.push_back(nullptr);
-      char* argv[] = {program.data(), nullptr};
-      ::execve(program.c_str(), argv, envp.data());
+      ::execve(argv[0], argv.data(), envp.data());
       ::_exit(127);
     }
   }
@@ -127,10 +134,8 @@ class ProgramRun {
     }
   }
 
-  std::string Stderr() const { return ReadAll(folder_ / "stderr.txt"); }
-  std::string Output() const {
-    return "standard output:\n" + ReadAll(folder_ / "stdout.txt") + "standard error:\n" + Stderr();
-  }
+  std::string Stderr() const { return ReadAll(errPath_); }
+  std::string Output() const { return "standard output:\n" + ReadAll(outPath_) + "standard error:\n" + Stderr(); }
 
  private:
   static std::uint64_t NowNs() {
@@ -143,7 +148,7 @@ class ProgramRun {
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   }
 
-  const WorkFolder& folder_;
+  std::filesystem::path outPath_, errPath_;
   pid_t pid_ = -1;
   std::uint64_t startNs_ = 0;
   bool exited_ = false;
