@@ -46,7 +46,7 @@ int ExitCode(pid_t child) {
 
 using SimulatedPortProcesses = SimulatedPortTest;
 
-TEST_F(SimulatedPortProcesses, ToolDrivesTheRequestLineTheProgramReads) {
+TEST_F(SimulatedPortProcesses, ToolDrivesTheRequestLineTheProgramReadsAndRefusesBadInput) {
   auto library = LoadLibrary();
   ASSERT_EQ(RunTool("raise").exitCode, 0);
   EXPECT_EQ(library->inp32(889), 0x10);
@@ -76,14 +76,11 @@ TEST_F(SimulatedPortProcesses, ToolDrivesTheRequestLineTheProgramReads) {
   const ToolResult bad = RunTool("set-status 256");
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.output.find("not a number from 0 to 255"), std::string::npos) << bad.output;
-}
-
-TEST_F(SimulatedPortProcesses, ToolReportsAFileItCannotUse) {
-  const ToolResult result = RunTool("--file " + Folder().string() + " status");
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.output.find("cannot open the simulated port file " + Folder().string() + ": Is a directory"),
+  const ToolResult unusable = RunTool("--file " + Folder().string() + " status");
+  EXPECT_EQ(unusable.exitCode, 1);
+  EXPECT_NE(unusable.output.find("cannot open the simulated port file " + Folder().string() + ": Is a directory"),
             std::string::npos)
-      << result.output;
+      << unusable.output;
 }
 
 // Each writer numbers its writes: the port carries the writer and the low 14

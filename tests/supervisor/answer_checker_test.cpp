@@ -48,6 +48,7 @@ class AnswerCheckerTest : public ::testing::Test {
   }
 
   const Tally& Totals() const { return checker_.Totals(); }
+  void Reset() { checker_ = AnswerChecker(Settings()); }
 
   static CheckerSettings Settings() {
     CheckerSettings settings;  // one-second steps, 50 ms tolerance, late after 1.2 s, deadline 3 s
@@ -141,18 +142,14 @@ TEST_F(AnswerCheckerTest, WrongValuesOrOrderAreMalformed) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    AnswerChecker checker(Settings());
-    checker.LineRaised(At(0), true);
-    checker.Observe({0, At(500), false, 889, 0x10});
-    for (int i = 0; i < 4; ++i) {
-      checker.Observe({1u + i, At(500 + 1000 * i), true, 890, c.values[i]});
-      if (i == 0) checker.LineDropped(At(501));
-    }
-    checker.Advance(At(6000));
-    EXPECT_EQ(checker.Totals().malformed, 1);
-    EXPECT_EQ(checker.Totals().ok, 0);
-    EXPECT_EQ(checker.Totals().missing, 0) << "the request was answered, badly";
-    EXPECT_TRUE(checker.Totals().Failed());
+    Reset();
+    Raise(0);
+    Answer(500, c.values);
+    Advance(6000);
+    EXPECT_EQ(Totals().malformed, 1);
+    EXPECT_EQ(Totals().ok, 0);
+    EXPECT_EQ(Totals().missing, 0) << "the request was answered, badly";
+    EXPECT_TRUE(Totals().Failed());
   }
 }
 
@@ -219,15 +216,15 @@ TEST_F(AnswerCheckerTest, AnAnswerNoPollSawARequestForIsUnrequested) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    AnswerChecker checker(Settings());
-    if (c.pulse) checker.LineRaised(At(100), false);
-    if (c.status) checker.Observe({0, At(200), false, 889, *c.status});
-    if (c.pulse) checker.LineDropped(At(300));
-    for (int i = 0; i < 4; ++i) checker.Observe({1u + i, At(200 + 1000 * i), true, 890, static_cast<std::int16_t>(i % 2)});
-    checker.Advance(At(6000));
-    EXPECT_EQ(checker.Totals().unrequested, 1);
-    EXPECT_EQ(checker.Totals().answers, 1);
-    EXPECT_TRUE(checker.Totals().Failed());
+    Reset();
+    if (c.pulse) Raise(100, false);
+    if (c.status) Poll(200, *c.status);
+    if (c.pulse) Drop(300);
+    for (int i = 0; i < 4; ++i) Write(200 + 1000 * i, static_cast<std::int16_t>(i % 2));
+    Advance(6000);
+    EXPECT_EQ(Totals().unrequested, 1);
+    EXPECT_EQ(Totals().answers, 1);
+    EXPECT_TRUE(Totals().Failed());
   }
 }
 

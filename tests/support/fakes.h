@@ -22,37 +22,6 @@ struct Event {
   std::int64_t atNs = 0;  // the fake clock's monotonic time when it happened
 };
 
-class FakeClock;
-
-// Records every call; the status byte is whatever the test sets.
-class FakePort final : public PortIo {
- public:
-  explicit FakePort(std::vector<Event>& events, const FakeClock* clock = nullptr)
-      : events_(events), clock_(clock) {}
-  std::int16_t Inp32(std::int16_t port) override;
-  void Out32(std::int16_t port, std::int16_t value) override;
-  std::int16_t status = 0;
-
- private:
-  std::vector<Event>& events_;
-  const FakeClock* clock_;
-};
-
-class FakeDisplay final : public StatusDisplay {
- public:
-  explicit FakeDisplay(std::vector<Event>& events, const FakeClock* clock = nullptr)
-      : events_(events), clock_(clock) {}
-  void SetStatusLine(const std::string& text) override;
-  void SetLastRestartText(const std::string& text) override;
-  void SetLastRequestText(const std::string& text) override;
-  std::string statusLine, lastRestart, lastRequest;
-
- private:
-  void Record(Event::Kind kind, const std::string& text);
-  std::vector<Event>& events_;
-  const FakeClock* clock_;
-};
-
 // A clock that moves only when read: every reading of the monotonic time
 // advances it by `stepNs`, so busy waits end after a known number of reads.
 // `onMonotonicRead` lets a test change the local time as the wait runs.
@@ -75,29 +44,40 @@ class FakeClock final : public Clock {
   std::function<void(std::int64_t)> onMonotonicRead;
 };
 
-inline std::int16_t FakePort::Inp32(std::int16_t port) {
-  events_.push_back({Event::kRead, port, status, {}, clock_ ? clock_->Now() : 0});
-  return status;
-}
+// Records every call; the status byte is whatever the test sets.
+class FakePort final : public PortIo {
+ public:
+  explicit FakePort(std::vector<Event>& events, const FakeClock* clock = nullptr)
+      : events_(events), clock_(clock) {}
+  std::int16_t Inp32(std::int16_t port) override {
+    events_.push_back({Event::kRead, port, status, {}, clock_ ? clock_->Now() : 0});
+    return status;
+  }
+  void Out32(std::int16_t port, std::int16_t value) override {
+    events_.push_back({Event::kWrite, port, value, {}, clock_ ? clock_->Now() : 0});
+  }
+  std::int16_t status = 0;
 
-inline void FakePort::Out32(std::int16_t port, std::int16_t value) {
-  events_.push_back({Event::kWrite, port, value, {}, clock_ ? clock_->Now() : 0});
-}
+ private:
+  std::vector<Event>& events_;
+  const FakeClock* clock_;
+};
 
-inline void FakeDisplay::Record(Event::Kind kind, const std::string& text) {
-  events_.push_back({kind, 0, 0, text, clock_ ? clock_->Now() : 0});
-}
-inline void FakeDisplay::SetStatusLine(const std::string& text) {
-  statusLine = text;
-  Record(Event::kStatusLine, text);
-}
-inline void FakeDisplay::SetLastRestartText(const std::string& text) {
-  lastRestart = text;
-  Record(Event::kLastRestart, text);
-}
-inline void FakeDisplay::SetLastRequestText(const std::string& text) {
-  lastRequest = text;
-  Record(Event::kLastRequest, text);
-}
+class FakeDisplay final : public StatusDisplay {
+ public:
+  explicit FakeDisplay(std::vector<Event>& events, const FakeClock* clock = nullptr)
+      : events_(events), clock_(clock) {}
+  void SetStatusLine(const std::string& text) override { Record(Event::kStatusLine, statusLine = text); }
+  void SetLastRestartText(const std::string& text) override { Record(Event::kLastRestart, lastRestart = text); }
+  void SetLastRequestText(const std::string& text) override { Record(Event::kLastRequest, lastRequest = text); }
+  std::string statusLine, lastRestart, lastRequest;
+
+ private:
+  void Record(Event::Kind kind, const std::string& text) {
+    events_.push_back({kind, 0, 0, text, clock_ ? clock_->Now() : 0});
+  }
+  std::vector<Event>& events_;
+  const FakeClock* clock_;
+};
 
 }  // namespace quorvane::testing
