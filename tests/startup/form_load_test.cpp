@@ -19,13 +19,6 @@ using testing::FakePort;
 using testing::ReadAll;
 using testing::TempFolder;
 
-// A port whose library could not be loaded.
-class MissingPortLibrary final : public PortIo {
- public:
-  std::int16_t Inp32(std::int16_t) override { throw Failure("cannot load the port library"); }
-  void Out32(std::int16_t, std::int16_t) override { throw Failure("cannot load the port library"); }
-};
-
 // A clock whose local readings are the given ones in turn; reading it more
 // often than that throws, so a test also learns how often it was read.
 class SteppingClock final : public Clock {
@@ -71,7 +64,7 @@ TEST_F(FormLoad, SetsTheBaseIdlesTheAnswerLineShowsTheStampThenLogsIt) {
 }
 
 TEST_F(FormLoad, MissingPortLibraryEndsStartUpBeforeTheLogIsTouched) {
-  MissingPortLibrary missing;
+  testing::FailingPort missing;
   EXPECT_THROW(Form_Load(variables, missing, display, clock), Failure);
   EXPECT_TRUE(events.empty());
   EXPECT_FALSE(std::filesystem::exists(Log()));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "common/failure.h"
 #include "common/status_display.h"
 #include "port/port_io.h"
 
@@ -61,6 +62,13 @@ class FakePort final : public PortIo {
  private:
   std::vector<Event>& events_;
   const FakeClock* clock_;
+};
+
+// A port whose every access fails, as a lost driver or a missing library would.
+class FailingPort final : public PortIo {
+ public:
+  std::int16_t Inp32(std::int16_t) override { throw Failure("the status register cannot be read"); }
+  void Out32(std::int16_t, std::int16_t) override { throw Failure("the control register cannot be written"); }
 };
 
 class FakeDisplay final : public StatusDisplay {

@@ -11,12 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fakes.h"
+#include "startup/form_load.h"
+#include "temp_folder.h"
 #include "window_test_support.h"
 
 namespace quorvane {
@@ -239,6 +242,29 @@ TEST_F(Form1Fixture, EnterPressesOk) {
   ASSERT_FALSE(form.isMinimized());
   QTest::keyClick(&form, Qt::Key_Enter);
   EXPECT_TRUE(form.isMinimized());
+}
+
+// The window right after the start-up work, as the program's entry runs it,
+// in a fresh working folder where the restart log goes.
+TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndStaysHidden) {
+  testing::TempFolder folder;
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  FakeClock clock;
+  clock.local = {2026, 3, 4, 5, 6, 7, 0};
+  ScriptedPort port;
+  Form1 form(port, clock);
+  Form_Load(form.Variables(), port, form, clock);
+  std::filesystem::current_path(previous);
+
+  EXPECT_EQ(form.Label1->text(), "Active...");
+  EXPECT_EQ(form.Label4->text(), "03-04-2026 05:06:07");
+  EXPECT_EQ(form.Label5->text(), "");
+  EXPECT_EQ(form.Variables().PortBase, 888);
+  EXPECT_EQ(port.writes, (std::vector<std::int16_t>{1}));
+  EXPECT_TRUE(std::filesystem::exists(folder / "Quorvane.log"));
+  // Loading leaves the window hidden; showing it is the entry's next step.
+  EXPECT_FALSE(form.isVisible());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "common/system_clock.h"
 #include "window/qt/failure_report.h"
 #include "window/qt/form1.h"
+#include "fakes.h"
 #include "window_test_support.h"
 
 namespace quorvane {

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include "common/failure.h"
 #include "port/port_io.h"
 
 namespace quorvane::testing {
@@ -43,15 +42,6 @@ class ScriptedPort final : public PortIo {
   std::vector<std::int16_t> writes;
   std::vector<std::int64_t> readTimesMs, writeTimesMs;
   std::function<void(std::int16_t)> onWrite;
-};
-
-// A port whose every access fails, as a lost driver would.
-class FailingPort final : public PortIo {
- public:
-  std::int16_t Inp32(std::int16_t) override { throw Failure("the status register cannot be read"); }
-  void Out32(std::int16_t, std::int16_t) override {
-    throw Failure("the control register cannot be written");
-  }
 };
 
 // Services the event loop until `done` holds or `timeoutMs` has passed.
