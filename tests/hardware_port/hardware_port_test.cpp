@@ -130,30 +130,32 @@ TEST_F(HardwarePortTest, WithoutAPortAt0x378NothingIsOpenedAndTheErrorSaysWhy) {
   }
 }
 
-TEST_F(HardwarePortTest, OpenRefusedForPermissionAsksForGroupLp) {
+// A refused open says what to do: join group lp, or load ppdev. libieee1284
+// falls back to direct port access after ppdev, so its errno may be EACCES
+// from /dev/parport0 or whatever the fallback left.
+TEST_F(HardwarePortTest, OpenRefusedSaysWhatToDo) {
+  const char* permission = "permission denied on /dev/parport0: add the user to group lp (then log in again)";
+  const struct {
+    int openErrno, deviceErrno;
+    const char* message;
+  } cases[] = {
+      {EACCES, EACCES, permission},
+      {EPERM, EACCES, permission},
+      {0, EACCES, permission},
+      {ENOENT, ENOENT, "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)"},
+  };
   calls.AddPort("parport0", 0x378);
-  calls.deviceAccessError = EACCES;
-  // libieee1284 falls back to direct port access after ppdev, so its errno
-  // may be EACCES from /dev/parport0 or whatever the fallback left.
-  for (const int error : {EACCES, EPERM, 0}) {
-    calls.openResult = {E1284_INIT, error};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    calls.openResult = {E1284_INIT, c.openErrno};
+    calls.deviceAccessError = c.deviceErrno;
     HardwarePort hardware(calls);
     EXPECT_FALSE(hardware.Reachable());
-    EXPECT_EQ(hardware.LastError(),
-              "permission denied on /dev/parport0: add the user to group lp (then log in again)");
+    EXPECT_EQ(hardware.LastError(), c.message);
+    ASSERT_FALSE(calls.deviceChecks.empty());
+    EXPECT_EQ(calls.deviceChecks.back(), "/dev/parport0");
   }
-  EXPECT_EQ(calls.deviceChecks.front(), "/dev/parport0");
   EXPECT_EQ(calls.claims, 0);
-}
-
-TEST_F(HardwarePortTest, MissingDeviceNodeAsksForPpdev) {
-  calls.AddPort("parport0", 0x378);
-  calls.openResult = {E1284_INIT, ENOENT};
-  calls.deviceAccessError = ENOENT;
-  HardwarePort hardware(calls);
-  EXPECT_FALSE(hardware.Reachable());
-  EXPECT_EQ(hardware.LastError(),
-            "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)");
 }
 
 TEST_F(HardwarePortTest, ClaimRefusedIsReportedThenReadsZeroWritesNothingAndIsNotRetried) {

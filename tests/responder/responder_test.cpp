@@ -39,20 +39,24 @@ TEST_F(ResponderFixture, RaisedRequestIsAnsweredInOrderWithTextsFirst) {
   clock.local = {2026, 12, 8, 23, 5, 9, 0};
   responder.Timer1_Timer();
 
-  ASSERT_EQ(events.size(), 8u);
-  EXPECT_EQ(events[0].kind, Event::kRead);
-  EXPECT_EQ(events[0].port, 889);
-  EXPECT_EQ(events[1].kind, Event::kStatusLine);
-  EXPECT_EQ(events[1].text, "Waiting for Request...");
-  EXPECT_EQ(events[2].kind, Event::kStatusLine);
-  EXPECT_EQ(events[2].text, "Sending Sequence...");
-  EXPECT_EQ(events[3].kind, Event::kLastRequest);
-  EXPECT_EQ(events[3].text, "23:05:09");
-  const std::int16_t expected[] = {0, 1, 0, 1};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(events[4 + i].kind, Event::kWrite);
-    EXPECT_EQ(events[4 + i].port, 890);
-    EXPECT_EQ(events[4 + i].value, expected[i]);
+  const struct {
+    Event::Kind kind;
+    std::int16_t port, value;
+    const char* text;
+  } expected[] = {
+      {Event::kRead, 889, 0x10, ""},
+      {Event::kStatusLine, 0, 0, "Waiting for Request..."},
+      {Event::kStatusLine, 0, 0, "Sending Sequence..."},
+      {Event::kLastRequest, 0, 0, "23:05:09"},
+      {Event::kWrite, 890, 0, ""}, {Event::kWrite, 890, 1, ""}, {Event::kWrite, 890, 0, ""}, {Event::kWrite, 890, 1, ""},
+  };
+  ASSERT_EQ(events.size(), std::size(expected));
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(events[i].kind, expected[i].kind);
+    EXPECT_EQ(events[i].port, expected[i].port);
+    EXPECT_EQ(events[i].value, expected[i].value);
+    EXPECT_EQ(events[i].text, expected[i].text);
   }
   EXPECT_EQ(variables.RequestFlag, 1);
   EXPECT_EQ(display.statusLine, "Sending Sequence...");

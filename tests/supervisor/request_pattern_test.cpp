@@ -58,21 +58,13 @@ TEST(RequestPattern, OnceDropsTheLineWhenTheAnswerBeginsNotOnAWriteOfAnEarlierAn
   EXPECT_EQ(run.Next(152, 20000), LineChange::kNone) << "once means one request";
 }
 
-TEST(RequestPattern, ARequestNotAnsweredIsDroppedAtTheDeadline) {
-  PatternRun run(Settings(PatternKind::kOnce, 1));
-  EXPECT_EQ(run.At_(0), LineChange::kRaiseRequest);
-  double when = 0;
-  EXPECT_EQ(run.Next(1, 5000, &when), LineChange::kDrop);
-  EXPECT_EQ(when, 3000);
-}
-
 TEST(RequestPattern, EveryRaisesOnItsGridSkipsARaiseWhileTheLineIsUpAndStopsAtTheCount) {
   PatternSettings settings = Settings(PatternKind::kEvery, 3);
   settings.periodNs = 2000 * kMs;  // shorter than the deadline
   PatternRun run(settings);
   EXPECT_EQ(run.At_(0), LineChange::kRaiseRequest);
   double when = 0;
-  EXPECT_EQ(run.Next(1, 10000, &when), LineChange::kDrop);  // unanswered
+  EXPECT_EQ(run.Next(1, 10000, &when), LineChange::kDrop);  // unanswered: dropped at the deadline
   EXPECT_EQ(when, 3000);
   EXPECT_EQ(run.Next(3001, 10000, &when), LineChange::kRaiseRequest);
   EXPECT_EQ(when, 4000) << "the raise due at 2 s fell while the line was up";
