@@ -25,6 +25,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "port/port_map.h"
+
 namespace quorvane::simport {
 
 inline constexpr std::uint32_t kMagic = 0x50535651;  // "QVSP" in a little-endian file
@@ -34,11 +36,12 @@ inline constexpr std::uint32_t kRingCapacity = 4096;  // a power of two
 inline constexpr const char* kPathVariable = "QUORVANE_SIMULATED_PORT";
 inline constexpr const char* kDefaultPathPrefix = "/tmp/quorvane-simulated-port-";
 
-// The simulated port's registers, at the conventional first port.
-inline constexpr std::int16_t kDataPort = 888;     // data: read and written freely
-inline constexpr std::int16_t kStatusPort = 889;   // status: input only, bit 4 = request line
-inline constexpr std::int16_t kControlPort = 890;  // control: bit 0 = answer line
-inline constexpr std::uint8_t kRequestBit = 0x10;
+// The simulated port's registers: the program's port map, at the
+// conventional first port.
+inline constexpr std::int16_t kDataPort = port_map::kBase;        // data: read and written freely
+inline constexpr std::int16_t kStatusPort = port_map::kStatus;    // status: input only, bit 4 = request line
+inline constexpr std::int16_t kControlPort = port_map::kControl;  // control: bit 0 = answer line
+inline constexpr std::uint8_t kRequestBit = port_map::kRequestMask;
 inline constexpr std::uint8_t kAnswerBit = 0x01;
 // What a read of a port that is not simulated returns (nothing drives the bus).
 inline constexpr std::uint8_t kFloatingBus = 0xFF;
