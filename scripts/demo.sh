@@ -26,7 +26,7 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport quorvane-supervisor
 
 build=$PWD/build
-simport=$build/simulated_port/quorvane-simport
+simport=$build/port_libraries/simulated/quorvane-simport
 run_folder=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-demo.XXXXXX")
 # A state file of the demo's own, so no other run's port is touched.
 export QUORVANE_SIMULATED_PORT=$run_folder/simulated-port
@@ -74,11 +74,11 @@ echo "Press Ctrl-C to stop."
 # every 8 s; its trace shows both lines and every port access.
 supervisor_args=(--wait-poll every 8)
 ((seconds)) && supervisor_args+=(--seconds "$seconds")
-"$build/supervisor/quorvane-supervisor" "${supervisor_args[@]}" \
+"$build/bench/supervisor/quorvane-supervisor" "${supervisor_args[@]}" \
   > >(sed -u 's/^/[supervisor] /') 2>&1 &
 supervisor=$!
 children+=($supervisor)
-(cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/qt/quorvane") \
+(cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/window/qt/quorvane") \
   > >(sed -u 's/^/[program]    /') 2>&1 &
 program=$!
 children+=($program)

@@ -12,7 +12,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target quorvane quorvane_simulated_port quorvane-simport
 
 build=$PWD/build
-simport=$build/simulated_port/quorvane-simport
+simport=$build/port_libraries/simulated/quorvane-simport
 run_folder=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-screenshot.XXXXXX")
 export QUORVANE_SIMULATED_PORT=$run_folder/simulated-port
 export XDG_RUNTIME_DIR=$run_folder/runtime
@@ -32,7 +32,7 @@ for _ in $(seq 100); do [[ -s $run_folder/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(<"$run_folder/display")
 
 "$simport" set-status 0x00
-(cd "$run_folder" && LD_LIBRARY_PATH=$build/simulated_port exec "$build/window/qt/quorvane") &
+(cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/window/qt/quorvane") &
 children+=($!)
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane - Tamsel$' | head -1)
 

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "program_run.h"
-#include "simulated_port/simulated_port_client.h"
+#include "port_libraries/simulated/simulated_port_client.h"
 #include "x_display.h"
 
 namespace quorvane::e2e {

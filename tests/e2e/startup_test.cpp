@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "program_run.h"
-#include "simulated_port/simulated_port_client.h"
-#include "simulated_port/simulated_port_layout.h"
+#include "port_libraries/simulated/simulated_port_client.h"
+#include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::e2e {
 namespace {

@@ -1,0 +1,187 @@
+// quorvane-bench: times the real program on the simulated port. Every port
+// access the program makes is stamped with CLOCK_MONOTONIC inside the
+// program's own process by the simulated port library, so the answer's edges
+// and the polls are timed where they happen; this side only raises and
+// drops the request line and reads the record.
+
+#include "bench/benchmark/measurement_run.h"
+
+#include <chrono>
+#include <iostream>
+#include <stdexcept>
+#include <thread>
+
+#include "bench/benchmark/answer_timing.h"
+#include "bench/benchmark/process_usage.h"
+#include "bench/benchmark/program_under_test.h"
+#include "bench/benchmark/window_probe.h"
+#include "port_libraries/simulated/simulated_port_layout.h"
+
+namespace quorvane::bench {
+
+namespace {
+
+using namespace std::chrono_literals;
+using simport::Access;
+
+constexpr const char* kCaption = "Quorvane - Tamsel";
+
+bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort; }
+
+void Say(const std::string& text) {
+  std::cerr << "[bench] " << text << std::endl;
+}
+
+// How often this machine takes a busy-waiting thread off its CPU: a busy
+// loop of our own reads the clock for 2 s and counts the gaps over 100 us.
+// Any such gap that covers the end of one of the program's one-second waits
+// delays that edge by as much; it is the floor under the edge spacing error.
+void ProbeBusyWaitGaps(Results& results) {
+  const std::uint64_t start = simport::NowNs();
+  std::uint64_t previous = start, gaps = 0, largest = 0;
+  for (std::uint64_t now = start; now - start < 2000000000u; now = simport::NowNs()) {
+    const std::uint64_t gap = now - previous;
+    if (gap > 100000u) ++gaps;
+    if (gap > largest) largest = gap;
+    previous = now;
+  }
+  results.probeMaxGapUs = static_cast<double>(largest) / 1000.0;
+  results.probeGapsPerSecond = static_cast<double>(gaps) / 2.0;
+}
+
+// Process start to first port write, and to the window mapped.
+void TimeStartUps(const Options& options, Results& results) {
+  for (int run = 0; run < options.startups; ++run) {
+    WindowProbe probe;
+    ProgramUnderTest program(options.program, options.libraryFolder);
+    program.Start();
+    const auto first = program.WaitFor([](const Access&) { return true; }, 10s);
+    if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
+    results.firstWriteMs.push_back(Ms(program.StartNs(), first->timeNs));
+    if (probe.Available() && results.window) {
+      if (const auto shown = probe.WaitForShown(kCaption, 10000)) {
+        results.shownMs.push_back(Ms(program.StartNs(), *shown));
+        results.shownMeasured = true;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void Measure(const Options& options, Results& results) {
+  results.program = options.program;
+  results.loadBefore = LoadAverage();
+  results.window = options.program.find("console") == std::string::npos;
+  Say("probing how often a busy loop is interrupted here (2 s)");
+  ProbeBusyWaitGaps(results);
+  Say("timing " + std::to_string(options.startups) + " start-ups");
+  TimeStartUps(options, results);
+
+  ProgramUnderTest program(options.program, options.libraryFolder);
+  program.Start();
+  if (!program.WaitFor(IsPoll, 5s)) throw std::runtime_error("the program never polled:\n" + program.Errors());
+  std::this_thread::sleep_for(1500ms);  // let start-up work settle
+
+  // Idle: no request; the bench sleeps and reads the record once a second.
+  Say("idle for " + std::to_string(options.idleSeconds) + " s");
+  program.Collect();
+  const std::size_t idleFrom = program.Accesses().size();
+  const auto cpu0 = CpuSeconds(program.Pid()), sched0 = ScheduledSeconds(program.Pid());
+  const auto t0 = simport::NowNs();
+  for (int s = 0; s < options.idleSeconds; ++s) {
+    std::this_thread::sleep_for(1s);
+    program.Collect();
+  }
+  const auto cpu1 = CpuSeconds(program.Pid()), sched1 = ScheduledSeconds(program.Pid());
+  const double span = Ms(t0, simport::NowNs()) / 1000.0;
+  results.idleSeconds = span;
+  if (cpu0 && cpu1) results.idleCpuPercent = (*cpu1 - *cpu0) / span * 100.0;
+  if (sched0 && sched1) results.idleScheduledPercent = (*sched1 - *sched0) / span * 100.0;
+  results.tickMs = IdleTickIntervalsMs(program.Accesses(), idleFrom, program.Accesses().size());
+
+  // Single requests, raised at phases spread over the tick so the
+  // raise-to-first-edge latency covers the whole range.
+  Say("timing " + std::to_string(options.sequences) + " single requests");
+  const auto switches0 = InvoluntarySwitches(program.Pid());
+  const auto machine0 = MachineCpuTicks();
+  for (int i = 0; i < options.sequences; ++i) {
+    const auto poll = program.WaitFor(IsPoll, 3s);
+    if (!poll) throw std::runtime_error("the program stopped polling");
+    const auto offset = std::chrono::milliseconds(100 + 800 * i / options.sequences);
+    std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(poll->timeNs)) +
+                                  offset);
+    const std::size_t from = program.Accesses().size();
+    program.Port().RaiseRequest();
+    const auto raisedNs = simport::NowNs();
+    const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
+    program.Port().DropRequest();
+    if (!first) throw std::runtime_error("a request was not answered");
+    results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
+    // Sleep through the answer rather than watch it, so this side takes no
+    // CPU time from the program while it times its steps.
+    std::this_thread::sleep_for(3100ms);
+    program.Collect();
+    const std::size_t done = program.Accesses().size();
+    if (FindAnswers(program.Accesses(), from, done).empty()) {
+      for (int e = 0; e < 3; ++e) program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
+    }
+    const auto answers = FindAnswers(program.Accesses(), from, program.Accesses().size());
+    for (const auto& answer : answers) {
+      ++results.answersTimed;
+      if (!answer.wellFormed) ++results.malformed;
+      results.pollToEdgeUs.push_back(Ms(answer.poll.timeNs, answer.edges[0].timeNs) * 1000.0);
+      for (int step = 0; step < 3; ++step)
+        results.stepErrorUs[step].push_back(
+            (Ms(answer.edges[step].timeNs, answer.edges[step + 1].timeNs) - 1000.0) * 1000.0);
+    }
+  }
+
+  const auto switches1 = InvoluntarySwitches(program.Pid());
+  if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
+  const auto machine1 = MachineCpuTicks();
+  if (machine1.total > machine0.total)
+    results.stealPercentInAnswers = 100.0 * static_cast<double>(machine1.steal - machine0.steal) /
+                                    static_cast<double>(machine1.total - machine0.total);
+
+  // One request held through several answers: CPU while answering back to
+  // back, and the gap from one answer's end to the next one's start.
+  Say("holding a request for " + std::to_string(options.heldAnswers) + " answers");
+  program.WaitFor(IsPoll, 3s);
+  const std::size_t heldFrom = program.Accesses().size();
+  const auto heldCpu0 = CpuSeconds(program.Pid());
+  const auto h0 = simport::NowNs();
+  program.Port().RaiseRequest();
+  const auto heldDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5 * options.heldAnswers);
+  for (;;) {
+    std::this_thread::sleep_for(500ms);
+    program.Collect();
+    if (FindAnswers(program.Accesses(), heldFrom, program.Accesses().size()).size() >=
+        static_cast<std::size_t>(options.heldAnswers))
+      break;
+    if (std::chrono::steady_clock::now() > heldDeadline) {
+      results.notes.push_back("the held request stopped being answered");
+      break;
+    }
+  }
+  const auto heldCpu1 = CpuSeconds(program.Pid());
+  const double heldSpan = Ms(h0, simport::NowNs()) / 1000.0;
+  program.Port().DropRequest();
+  if (heldCpu0 && heldCpu1) results.heldCpuPercent = (*heldCpu1 - *heldCpu0) / heldSpan * 100.0;
+  const auto held = FindAnswers(program.Accesses(), heldFrom, program.Accesses().size());
+  for (std::size_t k = 0; k < held.size(); ++k) {
+    ++results.answersTimed;
+    if (!held[k].wellFormed) ++results.malformed;
+    for (int step = 0; step < 3; ++step)
+      results.stepErrorUs[step].push_back(
+          (Ms(held[k].edges[step].timeNs, held[k].edges[step + 1].timeNs) - 1000.0) * 1000.0);
+    if (k > 0) results.heldGapMs.push_back(Ms(held[k - 1].edges[3].timeNs, held[k].edges[0].timeNs));
+  }
+
+  if (const auto peak = PeakResidentKiB(program.Pid())) results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
+  results.lost = program.Lost();
+  results.loadAfter = LoadAverage();
+  if (!program.Running()) results.notes.push_back("the program ended during the run: " + program.Errors());
+}
+
+}  // namespace quorvane::bench

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <ieee1284.h>
+
+#include <cstdint>
+#include <string>
+
+#include "port_libraries/hardware/ieee1284_calls.h"
+
+namespace quorvane::hardware {
+
+// The conventional first parallel port; the one asked about when the program
+// checks that the port is reachable before any read or write.
+inline constexpr std::uint16_t kFirstPortBase = 0x378;
+
+// One parallel port reached through libieee1284, addressed like PC I/O
+// ports. The first use picks the port by its base address, opens and claims
+// it, and keeps it for the life of the process; a failed first use is kept
+// too, with its reason, so later calls stay harmless.
+class HardwarePort {
+ public:
+  explicit HardwarePort(Ieee1284Calls& calls);
+  ~HardwarePort();
+  HardwarePort(const HardwarePort&) = delete;
+  HardwarePort& operator=(const HardwarePort&) = delete;
+
+  // Binds the port at the first use (the first port's base when nothing was
+  // used yet) and says whether it is ready.
+  bool Reachable();
+
+  // Reads a register as the PC port shows it; 0 when it cannot be read.
+  std::uint8_t Read(std::uint16_t address);
+
+  // Writes a register as the PC port takes it; nothing when the port is
+  // unreachable or the register is read-only.
+  void Write(std::uint16_t address, std::uint8_t value);
+
+  // Why the port is not reachable, or why the last access was refused.
+  const std::string& LastError() const { return lastError_; }
+
+ private:
+  enum class State { kUnbound, kBound, kFailed };
+
+  // The bound port when address lies on it, else null (binding at first use).
+  parport* PortFor(std::uint16_t address);
+  bool Bind(std::uint16_t base);
+  bool Fail(std::string reason);
+
+  Ieee1284Calls& calls_;
+  State state_ = State::kUnbound;
+  parport_list list_{};
+  bool listed_ = false;
+  parport* port_ = nullptr;
+  std::string lastError_;
+};
+
+}  // namespace quorvane::hardware

@@ -1,0 +1,75 @@
+// The simulated port library, libinpout32.so: the port I/O interface the
+// program binds by name, with the parallel port at 888 kept in a shared state
+// file instead of hardware. Every access is recorded in the file's ring so a
+// supervising process can watch the answer line.
+
+#include <string>
+
+#include "port/inpout_abi.h"
+#include "port_libraries/simulated/port_state.h"
+#include "port_libraries/simulated/shared_state_file.h"
+
+namespace quorvane::simport {
+namespace {
+
+// The file is mapped at the first call of any operation and stays mapped for
+// the life of the process. A failure is kept, so every call agrees with what
+// IsInpOutDriverOpen answered.
+struct Connection {
+  Connection() { file.Open(StateFilePath(), &error); }
+  SharedStateFile file;
+  std::string error;
+};
+
+Connection& TheConnection() {
+  static Connection connection;
+  return connection;
+}
+
+std::uint32_t* Register(StateFile& state, short port) {
+  switch (port) {
+    case kDataPort: return &state.data;
+    case kStatusPort: return &state.status;
+    case kControlPort: return &state.control;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::simport
+
+using namespace quorvane::simport;
+
+extern "C" {
+
+INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
+  StateFile* state = TheConnection().file.State();
+  if (!state) return kFloatingBus;
+  const std::uint64_t now = MonotonicNanoseconds();
+  const std::uint32_t* reg = Register(*state, port);
+  const std::uint8_t value = reg ? LoadRegister(*reg) : kFloatingBus;
+  RecordAccess(*state, AccessKind::kRead, port, value, now);
+  return value;
+}
+
+INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
+  StateFile* state = TheConnection().file.State();
+  if (!state) return;
+  const std::uint64_t now = MonotonicNanoseconds();
+  // The status register is input only: the supervising side alone sets it.
+  if (port != kStatusPort) {
+    if (std::uint32_t* reg = Register(*state, port))
+      StoreRegister(*reg, static_cast<std::uint8_t>(value & 0xFF));
+  }
+  RecordAccess(*state, AccessKind::kWrite, port, value, now);
+}
+
+INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) {
+  return TheConnection().file.State() != nullptr ? 1 : 0;
+}
+
+INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) {
+  return TheConnection().error.c_str();
+}
+
+}  // extern "C"

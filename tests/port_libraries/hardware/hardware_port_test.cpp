@@ -1,0 +1,176 @@
+#include "port_libraries/hardware/hardware_port.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
+
+#include "fake_ieee1284.h"
+
+using quorvane::hardware::CallResult;
+using quorvane::hardware::HardwarePort;
+
+namespace {
+
+constexpr std::uint16_t kData = 888, kStatus = 889, kControl = 890;
+
+// libieee1284 line bits, spelled out so the tests do not lean on the code's
+// own conversion.
+constexpr int kSelectLine = 0x10, kBusyLine = 0x80;
+constexpr int kStrobeLine = 0x01, kAutoFeedLine = 0x02, kInitLine = 0x04, kSelectInLine = 0x08;
+
+class HardwarePortTest : public ::testing::Test {
+ protected:
+  FakeIeee1284 calls;
+};
+
+// --- Status and control through the inversions -----------------------------
+
+// Select high is the request bit 4, every other line reads as itself but
+// Busy, which the PC register shows inverted: all 256 registers read back.
+TEST_F(HardwarePortTest, EveryStatusRegisterValueReadsBackUnchanged) {
+  auto& port = calls.AddPort("parport0", 0x378);
+  HardwarePort hardware(calls);
+  port.statusLines = kSelectLine | kBusyLine;
+  EXPECT_EQ(hardware.Read(kStatus), 0x10);
+  for (int reg = 0; reg < 256; ++reg) {
+    // libieee1284 reports the register with Busy flipped into a line value.
+    port.statusLines = reg ^ kBusyLine;
+    EXPECT_EQ(hardware.Read(kStatus), reg) << "register " << reg;
+  }
+}
+
+TEST_F(HardwarePortTest, ControlOneDrivesStrobeLowAndZeroDrivesItHigh) {
+  auto& port = calls.AddPort("parport0", 0x378);
+  HardwarePort hardware(calls);
+
+  hardware.Write(kControl, 1);
+  hardware.Write(kControl, 0);
+
+  ASSERT_EQ(port.controlWrites.size(), 2u);
+  // 1: Strobe low; Auto Feed and Select In inactive (high); Initialise, not
+  // inverted, held at 0 (low), as a PC control register of 1 leaves them.
+  EXPECT_EQ(port.controlWrites[0], kAutoFeedLine | kSelectInLine);
+  // 0: Strobe high, the rest the same.
+  EXPECT_EQ(port.controlWrites[1], kStrobeLine | kAutoFeedLine | kSelectInLine);
+  EXPECT_EQ(port.controlWrites[1] & kInitLine, 0);
+  // Direction and interrupt bits never reach the lines.
+  hardware.Write(kControl, 0xF1);
+  EXPECT_EQ(port.controlWrites[2], kAutoFeedLine | kSelectInLine);
+}
+
+// --- Addresses onto ports ---------------------------------------------------
+
+TEST_F(HardwarePortTest, ThreeAddressesReachTheRegistersOfThePortAt0x378) {
+  auto& other = calls.AddPort("parport0", 0x3bc);
+  auto& port = calls.AddPort("parport1", 0x378);
+  other.statusLines = kBusyLine;  // reads 0x00
+  port.statusLines = kSelectLine | kBusyLine;
+  HardwarePort hardware(calls);
+
+  hardware.Write(kData, 0x5A);
+  EXPECT_EQ(port.dataValue, 0x5A);
+  EXPECT_EQ(hardware.Read(kData), 0x5A);
+  EXPECT_EQ(hardware.Read(kStatus), 0x10);
+  hardware.Write(kControl, 1);
+  EXPECT_EQ(port.controlWrites.size(), 1u);
+  EXPECT_TRUE(other.controlWrites.empty());
+  EXPECT_EQ(other.dataValue, 0);
+}
+
+// --- Opened and claimed once ------------------------------------------------
+
+TEST_F(HardwarePortTest, PortIsOpenedAndClaimedOnceOverManyCalls) {
+  calls.AddPort("parport0", 0x378);
+  {
+    HardwarePort hardware(calls);
+    EXPECT_TRUE(hardware.Reachable());
+    for (int i = 0; i < 50; ++i) {
+      hardware.Read(kStatus);
+      hardware.Write(kControl, static_cast<std::uint8_t>(i & 1));
+      EXPECT_TRUE(hardware.Reachable());
+    }
+    EXPECT_EQ(calls.finds, 1);
+    EXPECT_EQ(calls.opens, 1);
+    EXPECT_EQ(calls.claims, 1);
+    EXPECT_EQ(calls.releases, 0);
+    EXPECT_TRUE(hardware.LastError().empty());
+  }
+  // At the end of the process the port is let go once.
+  EXPECT_EQ(calls.releases, 1);
+  EXPECT_EQ(calls.closes, 1);
+  EXPECT_EQ(calls.frees, 1);
+}
+
+// --- Why the port cannot be reached -----------------------------------------
+
+// Ports at other bases are named; ports libieee1284 only guessed by name,
+// with none listed by the kernel, are not taken: an absent port would read
+// 0xFF, a raised request.
+TEST_F(HardwarePortTest, WithoutAPortAt0x378NothingIsOpenedAndTheErrorSaysWhy) {
+  const struct {
+    std::vector<std::pair<const char*, unsigned long>> ports;
+    const char* start;
+  } cases[] = {
+      {{}, "no parallel port at 0x378 (no parallel ports found"},
+      {{{"parport0", 0x3bc}}, "no parallel port at 0x378 (found: parport0 at 0x3bc)"},
+      {{{"parport0", 0x3bc}, {"parport1", 0x278}},
+       "no parallel port at 0x378 (found: parport0 at 0x3bc, parport1 at 0x278)"},
+      {{{"0x278", 0x278}, {"0x378", 0x378}, {"0x3bc", 0x3bc}}, "no parallel port at 0x378 (no parallel ports found"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.start);
+    FakeIeee1284 fake;
+    for (const auto& [name, base] : c.ports) fake.AddPort(name, base);
+    HardwarePort hardware(fake);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError().rfind(c.start, 0), 0u) << hardware.LastError();
+    EXPECT_EQ(fake.opens, 0);
+  }
+}
+
+// A refused open says what to do: join group lp, or load ppdev. libieee1284
+// falls back to direct port access after ppdev, so its errno may be EACCES
+// from /dev/parport0 or whatever the fallback left.
+TEST_F(HardwarePortTest, OpenRefusedSaysWhatToDo) {
+  const char* permission = "permission denied on /dev/parport0: add the user to group lp (then log in again)";
+  const struct {
+    int openErrno, deviceErrno;
+    const char* message;
+  } cases[] = {
+      {EACCES, EACCES, permission},
+      {EPERM, EACCES, permission},
+      {0, EACCES, permission},
+      {ENOENT, ENOENT, "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)"},
+  };
+  calls.AddPort("parport0", 0x378);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    calls.openResult = {E1284_INIT, c.openErrno};
+    calls.deviceAccessError = c.deviceErrno;
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(), c.message);
+    ASSERT_FALSE(calls.deviceChecks.empty());
+    EXPECT_EQ(calls.deviceChecks.back(), "/dev/parport0");
+  }
+  EXPECT_EQ(calls.claims, 0);
+}
+
+TEST_F(HardwarePortTest, ClaimRefusedIsReportedThenReadsZeroWritesNothingAndIsNotRetried) {
+  auto& port = calls.AddPort("parport0", 0x378);
+  calls.claimResult = {E1284_SYS, EBUSY};
+  HardwarePort hardware(calls);
+  EXPECT_FALSE(hardware.Reachable());
+  EXPECT_EQ(calls.closes, 1);  // the opened port is not left open
+  port.statusLines = kSelectLine | kBusyLine;
+  EXPECT_EQ(hardware.Read(kStatus), 0);
+  hardware.Write(kControl, 1);
+  EXPECT_TRUE(port.controlWrites.empty());
+  EXPECT_EQ(calls.statusReads, 0);
+  EXPECT_EQ(calls.claims, 1);
+  EXPECT_EQ(hardware.LastError(), "cannot claim parport0: it is in use by another program");
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The state file shared between processes: the tool driving the request line
+// while the library reads it, concurrent writers, concurrent creators.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <functional>
+
+#include "port_libraries/simulated/simulated_port_client.h"
+#include "port_libraries/simulated/simulated_port_layout.h"
+#include "simulated_port_fixture.h"
+
+namespace quorvane::simport::testing {
+namespace {
+
+struct ToolResult {
+  int exitCode;
+  std::string output;
+};
+
+ToolResult RunTool(const std::string& arguments) {
+  const std::string command = std::string(SIMPORT_TOOL) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return {-1, "cannot start " + command};
+  std::string output;
+  std::array<char, 256> buffer;
+  while (std::fgets(buffer.data(), buffer.size(), pipe)) output += buffer.data();
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+// Runs body in a child process, which ends with its result as exit code.
+pid_t Spawn(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  return child;
+}
+
+int ExitCode(pid_t child) {
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+using SimulatedPortProcesses = SimulatedPortTest;
+
+TEST_F(SimulatedPortProcesses, ToolDrivesTheRequestLineTheProgramReadsAndRefusesBadInput) {
+  auto library = LoadLibrary();
+  ASSERT_EQ(RunTool("raise").exitCode, 0);
+  EXPECT_EQ(library->inp32(889), 0x10);
+  ASSERT_EQ(RunTool("set-status 0xEF").exitCode, 0);
+  EXPECT_EQ(library->inp32(889), 0xEF);
+  ASSERT_EQ(RunTool("raise").exitCode, 0);
+  EXPECT_EQ(library->inp32(889), 0xFF) << "raise keeps the other bits";
+  ASSERT_EQ(RunTool("drop").exitCode, 0);
+  EXPECT_EQ(library->inp32(889), 0xEF);
+  library->out32(890, 1);
+
+  const ToolResult status = RunTool("status");
+  EXPECT_EQ(status.exitCode, 0);
+  EXPECT_NE(status.output.find("status   0xEF  request line low"), std::string::npos) << status.output;
+  EXPECT_NE(status.output.find("control  0x01"), std::string::npos) << status.output;
+
+  const ToolResult watch = RunTool("watch --from-start --count 5");
+  EXPECT_EQ(watch.exitCode, 0);
+  const char* expectedLines[] = {"R  889 status   0x10", "R  889 status   0xEF", "R  889 status   0xFF",
+                                 "R  889 status   0xEF", "W  890 control  0x01"};
+  std::size_t at = 0;
+  for (const char* line : expectedLines) {
+    at = watch.output.find(line, at);
+    EXPECT_NE(at, std::string::npos) << line << " in order in:\n" << watch.output;
+  }
+
+  const ToolResult bad = RunTool("set-status 256");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.output.find("not a number from 0 to 255"), std::string::npos) << bad.output;
+  const ToolResult unusable = RunTool("--file " + Folder().string() + " status");
+  EXPECT_EQ(unusable.exitCode, 1);
+  EXPECT_NE(unusable.output.find("cannot open the simulated port file " + Folder().string() + ": Is a directory"),
+            std::string::npos)
+      << unusable.output;
+}
+
+// Each writer numbers its writes: the port carries the writer and the low 14
+// bits of the number, the value the rest. A reader that took the sequence of
+// one access and the words of another sees a writer's numbers or times go
+// backwards.
+constexpr int kWriters = 2;
+constexpr int kWritesEach = 200000;
+std::int16_t WriterPort(int writer, int i) { return static_cast<std::int16_t>(writer << 14 | (i & 0x3FFF)); }
+std::int16_t WriterValue(int i) { return static_cast<std::int16_t>(i >> 14); }
+
+// Child processes held at a gate until all are ready, then released at once.
+class Gate {
+ public:
+  Gate() { (void)!pipe(ends_); }
+  ~Gate() { Open(); }
+  void WaitInChild() {
+    close(ends_[1]);
+    char ignored;
+    (void)!read(ends_[0], &ignored, 1);  // returns when every write end is closed
+  }
+  void Open() {
+    for (int& end : ends_) {
+      if (end >= 0) close(end);
+      end = -1;
+    }
+  }
+
+ private:
+  int ends_[2] = {-1, -1};
+};
+
+TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
+  SimulatedPort port(StatePath());
+  AccessReader reader(port);
+  Gate gate;
+  std::vector<pid_t> writers;
+  for (int writer = 0; writer < kWriters; ++writer) {
+    writers.push_back(Spawn([&, writer] {
+      auto library = LoadLibrary();
+      gate.WaitInChild();
+      for (int i = 0; i < kWritesEach; ++i) {
+        library->out32(WriterPort(writer, i), WriterValue(i));
+      }
+      return library->isOpen() == 1 ? 0 : 1;
+    }));
+  }
+  gate.Open();
+
+  std::uint64_t checked = 0, nextSequence = 0;
+  std::array<int, kWriters> lastNumber;
+  lastNumber.fill(-1);
+  std::array<std::uint64_t, kWriters> lastTime{};
+  int bad = 0;
+  const auto check = [&](const std::vector<Access>& accesses) {
+    for (const Access& access : accesses) {
+      ++checked;
+      const int writer = static_cast<std::uint16_t>(access.port) >> 14;
+      const int number = access.value << 14 | (access.port & 0x3FFF);
+      const bool good = access.write && writer < kWriters && access.sequence >= nextSequence &&
+                        number > lastNumber[writer] && access.timeNs >= lastTime[writer];
+      if (!good && ++bad < 5)
+        ADD_FAILURE() << "torn or misplaced record " << access.sequence << ": port " << access.port << " value "
+                      << access.value;
+      nextSequence = access.sequence + 1;
+      if (writer < kWriters) {
+        lastNumber[writer] = number;
+        lastTime[writer] = access.timeNs;
+      }
+    }
+  };
+  std::vector<pid_t> running = writers;
+  while (!running.empty()) {
+    std::erase_if(running, [&](pid_t writer) {
+      int status = 0;
+      if (waitpid(writer, &status, WNOHANG) != writer) return false;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
+      return true;
+    });
+    check(reader.ReadNew());
+  }
+  check(reader.ReadNew());
+  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(checked + reader.Lost(), static_cast<std::uint64_t>(kWriters * kWritesEach));
+  EXPECT_GT(checked, 0u);
+  EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kWriters * kWritesEach));
+}
+
+TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
+  constexpr int kCreators = 4;
+  Gate gate;
+  std::vector<pid_t> creators;
+  for (int i = 0; i < kCreators; ++i) {
+    creators.push_back(Spawn([&, i] {
+      auto library = LoadLibrary();
+      gate.WaitInChild();
+      library->out32(888, static_cast<short>(i));
+      return library->isOpen() == 1 ? 0 : 1;
+    }));
+  }
+  gate.Open();
+  for (pid_t creator : creators) EXPECT_EQ(ExitCode(creator), 0);
+
+  SimulatedPort port(StatePath());
+  EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators)) << "no creator reset another's write";
+  AccessReader reader(port, true);
+  std::vector<Access> accesses = reader.ReadNew();
+  ASSERT_EQ(accesses.size(), static_cast<std::size_t>(kCreators));
+  int seen = 0;
+  for (const Access& access : accesses) seen |= 1 << access.value;
+  EXPECT_EQ(seen, (1 << kCreators) - 1);
+}
+
+}  // namespace
+}  // namespace quorvane::simport::testing
