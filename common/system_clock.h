@@ -4,8 +4,8 @@
 
 namespace quorvane {
 
-// The machine's clocks: local time from the C library's time zone rules,
-// monotonic time from std::chrono::steady_clock.
+// The machine's clocks: local time as the system shows it now,
+// monotonic time from MonotonicNanoseconds().
 class SystemClock final : public Clock {
  public:
   LocalTime Local() const override;

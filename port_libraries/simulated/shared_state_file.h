@@ -1,7 +1,7 @@
 #pragma once
 
 // The platform seam of the simulated port: finding, creating and mapping the
-// shared state file, and the clock its timestamps use. Everything that
+// shared state file. Everything that
 // depends on the operating system is behind this header; the POSIX variant
 // is shared_state_file_posix.cpp.
 
@@ -32,9 +32,5 @@ class SharedStateFile {
  private:
   StateFile* state_ = nullptr;
 };
-
-// Nanoseconds of the system's monotonic clock (CLOCK_MONOTONIC), the same
-// in every process, so a watcher can compare timestamps with its own clock.
-std::uint64_t MonotonicNanoseconds();
 
 }  // namespace quorvane::simport

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
@@ -106,10 +105,5 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
   return true;
 }
 
-std::uint64_t MonotonicNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
-}
 
 }  // namespace quorvane::simport

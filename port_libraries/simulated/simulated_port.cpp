@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/monotonic_clock.h"
 #include "port/inpout_abi.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
@@ -45,7 +46,7 @@ extern "C" {
 INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
   StateFile* state = TheConnection().file.State();
   if (!state) return kFloatingBus;
-  const std::uint64_t now = MonotonicNanoseconds();
+  const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   const std::uint32_t* reg = Register(*state, port);
   const std::uint8_t value = reg ? LoadRegister(*reg) : kFloatingBus;
   RecordAccess(*state, AccessKind::kRead, port, value, now);
@@ -55,7 +56,7 @@ INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
 INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   StateFile* state = TheConnection().file.State();
   if (!state) return;
-  const std::uint64_t now = MonotonicNanoseconds();
+  const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   // The status register is input only: the supervising side alone sets it.
   if (port != kStatusPort) {
     if (std::uint32_t* reg = Register(*state, port))

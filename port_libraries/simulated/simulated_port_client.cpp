@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "common/failure.h"
+#include "common/monotonic_clock.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
 
@@ -83,7 +84,7 @@ std::optional<Access> AccessReader::WaitFor(const std::function<bool(const Acces
   }
 }
 
-std::uint64_t NowNs() { return MonotonicNanoseconds(); }
+std::uint64_t NowNs() { return static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds()); }
 
 std::function<bool(const Access&)> IsWrite(std::int16_t port, std::int16_t value) {
   return [=](const Access& access) { return access.write && access.port == port && access.value == value; };

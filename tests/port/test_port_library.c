@@ -10,7 +10,7 @@ static int reads;
 static int writes;
 
 #ifdef HAS_INP32
-INPOUT_EXPORT short Inp32(short port) {
+INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
   ++reads;
   lastPort = port;
   return 0x10;
@@ -18,7 +18,7 @@ INPOUT_EXPORT short Inp32(short port) {
 #endif
 
 #ifdef HAS_OUT32
-INPOUT_EXPORT void Out32(short port, short value) {
+INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   ++writes;
   lastPort = port;
   lastValue = value;
@@ -26,14 +26,14 @@ INPOUT_EXPORT void Out32(short port, short value) {
 #endif
 
 #ifdef HAS_DRIVER_OPEN
-INPOUT_EXPORT int IsInpOutDriverOpen(void) {
+INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) {
   ++driverOpenCalls;
   return DRIVER_OPEN;
 }
 #endif
 
 #ifdef HAS_LAST_ERROR
-INPOUT_EXPORT const char* InpOutLastError(void) {
+INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) {
   return "no parallel port at 0x378 (found: parport0 at 0x3bc)";
 }
 #endif
