@@ -1,5 +1,5 @@
 // The parts of AppendOnlyFile that are the same on every system: the wait for
-// another copy and the wording of the messages.
+// another copy, a write that lands in part, and the wording of the messages.
 
 #include <chrono>
 #include <thread>
@@ -25,6 +25,18 @@ void AppendOnlyFile::HoldOthersOff() {
   const auto giveUp = std::chrono::steady_clock::now() + kTurnWait;
   while (TryToHoldOthersOff() == Turn::kTaken && std::chrono::steady_clock::now() < giveUp)
     std::this_thread::sleep_for(kTurnRetry);
+}
+
+void AppendOnlyFile::AppendWhole(const std::string& bytes) {
+  const std::size_t written = WriteOnce(bytes);
+  // A write that lands in part (the disk filled, a file size limit, a signal
+  // after some bytes) is not continued: a second write could land after
+  // another copy's line and split ours in two around it. The piece that did
+  // land stays as a line cut short, and the next start begins its own line
+  // after it.
+  if (written != bytes.size())
+    Fail("write", "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) +
+                      " bytes were written");
 }
 
 std::string AppendOnlyFile::FullName(const std::filesystem::path& file) {

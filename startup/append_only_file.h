@@ -45,7 +45,7 @@ class AppendOnlyFile {
   FileEnd End();
 
   // Appends `bytes` with one write at the end of the file. A write that
-  // lands only in part is a failure, never retried (see the .cpp files).
+  // lands only in part is a failure, never retried (see the .cpp).
   void AppendWhole(const std::string& bytes);
 
   void Close();
@@ -55,6 +55,7 @@ class AppendOnlyFile {
   enum class Turn { kHeld, kTaken, kNoLocks };
 
   Turn TryToHoldOthersOff();  // one attempt, never waits
+  std::size_t WriteOnce(const std::string& bytes);  // the bytes that landed
   static std::string FullName(const std::filesystem::path& file);
   [[noreturn]] void Fail(const std::string& doing, const std::string& reason) const;
   // For a file of a kind where a line would be lost or could block.

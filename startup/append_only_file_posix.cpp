@@ -133,7 +133,7 @@ FileEnd AppendOnlyFile::End() {
   return end;
 }
 
-void AppendOnlyFile::AppendWhole(const std::string& bytes) {
+std::size_t AppendOnlyFile::WriteOnce(const std::string& bytes) {
   ssize_t written;
   int error = 0;
   {
@@ -145,14 +145,7 @@ void AppendOnlyFile::AppendWhole(const std::string& bytes) {
     error = errno;
   }
   if (written < 0) Fail("write", Reason(error));
-  // A write that lands in part (the disk filled, a file size limit, a signal
-  // after some bytes) is not continued: a second write could land after
-  // another copy's line and split ours in two around it. The piece that did
-  // land stays as a line cut short, and the next start begins its own line
-  // after it.
-  if (static_cast<std::size_t>(written) != bytes.size())
-    Fail("write", "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) +
-                      " bytes were written");
+  return static_cast<std::size_t>(written);
 }
 
 void AppendOnlyFile::Close() {
