@@ -125,7 +125,8 @@ FileEnd AppendOnlyFile::End() {
   DWORD got = 0;
   if (!::ReadFile(handle_->file, &byte, 1, &got, &at)) {
     // The file may have been cut shorter meanwhile by someone else.
-    if (const DWORD failed = ::GetLastError(); failed != ERROR_HANDLE_EOF) Fail("read the end of", Reason(failed));
+    if (const DWORD failed = ::GetLastError(); failed != ERROR_HANDLE_EOF)
+      Fail("read the end of", Reason(failed));
   }
   if (got == 1) end.lastByte = byte;
   return end;

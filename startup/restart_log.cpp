@@ -46,7 +46,12 @@ std::string EndOfCutLine(const FileEnd& end) {
 //
 // Copies started together take turns on the file (an advisory lock held for
 // the look at the last byte and the append), so none can take another's line,
-// still arriving, for a line cut short.
+// still arriving, for a line cut short. A process that holds the file and
+// never lets go delays the start by about two seconds, no more.
+//
+// Nothing is lost without a word: a log where a line would vanish or the
+// start could block (a FIFO, a socket) is refused, and every failed or partial
+// write ends the start with a message naming the file.
 void LogDateTime(const Clock& clock, const std::filesystem::path& logFile) {
   AppendOnlyFile log(logFile, "the restart log");
   log.HoldOthersOff();

@@ -294,24 +294,26 @@ struct BoundSocket {
 // Where a line would be lost or the start could block, the start ends with a
 // message naming the log; nothing waits.
 TEST_F(RestartLog, LogThatIsAPipeOrASocketIsRefused) {
-  const std::string fifo = " is a FIFO (named pipe)";
-  ASSERT_EQ(::mkfifo(log.c_str(), 0666), 0);
-  const auto refusal = [&] {
-    const ChildResult start = RunInChild([&](int out) { return LogAndReport(out, clock, log); });
-    EXPECT_EQ(start.exitCode, 1) << "a start that blocked, or a line lost, passed for logged";
-    return start.output;
+  const auto refusal = [&](const std::filesystem::path& file, const std::string& kind) {
+    return "the restart log " + file.string() + " is " + kind +
+           ", not a file: a line written there would be lost or could block";
   };
-  const std::string expected = "the restart log " + log.string() + fifo +
-                               ", not a file: a line written there would be lost or could block";
+  const auto start = [&](const std::filesystem::path& file) {
+    const ChildResult started = RunInChild([&](int out) { return LogAndReport(out, clock, file); });
+    EXPECT_EQ(started.exitCode, 1) << "a start that blocked, or a line lost, passed for logged";
+    return started.output;
+  };
+  const std::string fifo = "a FIFO (named pipe)";
+  ASSERT_EQ(::mkfifo(log.c_str(), 0666), 0);
   {
     SCOPED_TRACE("no reader");
-    EXPECT_EQ(refusal(), expected);
+    EXPECT_EQ(start(log), refusal(log, fifo));
   }
   const int reader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   {
     SCOPED_TRACE("a reader");
-    EXPECT_EQ(refusal(), expected);
+    EXPECT_EQ(start(log), refusal(log, fifo));
   }
   {
     SCOPED_TRACE("a full pipe");
@@ -320,7 +322,7 @@ TEST_F(RestartLog, LogThatIsAPipeOrASocketIsRefused) {
     const std::string block(4096, 'x');
     while (::write(writer, block.data(), block.size()) > 0) {
     }
-    EXPECT_EQ(refusal(), expected);
+    EXPECT_EQ(start(log), refusal(log, fifo));
     ::close(writer);
   }
   ::close(reader);
@@ -328,18 +330,14 @@ TEST_F(RestartLog, LogThatIsAPipeOrASocketIsRefused) {
     SCOPED_TRACE("a link to a FIFO");
     const auto link = folder / "link.log";
     std::filesystem::create_symlink(log, link);
-    const ChildResult start = RunInChild([&](int out) { return LogAndReport(out, clock, link); });
-    EXPECT_EQ(start.output, "the restart log " + link.string() + fifo +
-                                ", not a file: a line written there would be lost or could block");
+    EXPECT_EQ(start(link), refusal(link, fifo));
   }
   {
     SCOPED_TRACE("a socket");
     const auto socketLog = folder / "socket.log";
     BoundSocket socket(socketLog);
     ASSERT_TRUE(socket.bound);
-    const ChildResult start = RunInChild([&](int out) { return LogAndReport(out, clock, socketLog); });
-    EXPECT_EQ(start.output, "the restart log " + socketLog.string() +
-                                " is a socket, not a file: a line written there would be lost or could block");
+    EXPECT_EQ(start(socketLog), refusal(socketLog, "a socket"));
   }
 }
 
