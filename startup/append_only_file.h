@@ -1,17 +1,32 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace quorvane {
+
+// Where an open file ends, as far as can be seen.
+struct FileEnd {
+  // A plain file has an end to look at; a device has none.
+  bool plainFile = false;
+  std::uint64_t size = 0;
+  // Unset when the file is empty or may not be read.
+  std::optional<unsigned char> lastByte;
+};
 
 // A file opened for appending only, for the length of one call: created when
 // missing, never truncated, closed by Close() (whose result counts) or, on the
 // way out of a failure, by the destructor. Each operation throws Failure with
 // `what` ("the restart log"), the file's full name and the system's reason.
 //
-// The system-specific part of the restart log lives behind this class: one
-// implementation per platform (append_only_file_posix.cpp today).
+// Opening never blocks, and neither does writing to anything but a plain file
+// or a disk: a FIFO or a socket, where a line would be lost or the start could
+// wait for ever, is refused; a character device (/dev/null) is written as it
+// is. The system-specific part lives behind this class, one file per platform
+// (append_only_file_posix.cpp, append_only_file_win32.cpp).
 class AppendOnlyFile {
  public:
   AppendOnlyFile(const std::filesystem::path& file, std::string what);
@@ -20,13 +35,14 @@ class AppendOnlyFile {
   AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
   // Holds other copies of the program off this file until Close(), so that
-  // looking at the last byte and appending are one step for them. Best
-  // effort: where the file system has no locks, the append still goes ahead.
+  // looking at the end and appending are one step for them. Waits its turn
+  // for about two seconds only: a copy that never lets go, or another
+  // process holding the file, delays the start but cannot stop it. Where the
+  // wait runs out or the file system has no locks, the append still goes
+  // ahead whole; only the look at the end may then be out of date.
   void HoldOthersOff();
 
-  // The file's last byte, or -1 when it is empty, is not a plain file (a
-  // device or a pipe has no last byte to look at) or may not be read.
-  int LastByte();
+  FileEnd End();
 
   // Appends `bytes` with one write at the end of the file. A write that
   // lands only in part is a failure, never retried (see the .cpp).
@@ -35,12 +51,19 @@ class AppendOnlyFile {
   void Close();
 
  private:
+  struct Handle;  // the system's open file, defined in each platform's file
+  enum class Turn { kHeld, kTaken, kNoLocks };
+
+  Turn TryToHoldOthersOff();  // one attempt, never waits
+  std::size_t WriteOnce(const std::string& bytes);  // the bytes that landed
+  static std::string FullName(const std::filesystem::path& file);
   [[noreturn]] void Fail(const std::string& doing, const std::string& reason) const;
+  // For a file of a kind where a line would be lost or could block.
+  [[noreturn]] void Refuse(const std::string& kind) const;
 
   std::string what_;
   std::string shownName_;  // the full name, for messages
-  int descriptor_ = -1;  // a HANDLE would take its place on Windows
-  bool readable_ = false;
+  std::unique_ptr<Handle> handle_;
 };
 
 }  // namespace quorvane

@@ -9,11 +9,26 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
+// One line of the log. The texts have fixed widths, so every line we write
+// has the same length (21 bytes).
+std::string StampLine(const LocalTime& t) { return DateText(t) + " " + TimeText(t) + kLineEnd; }
+
+const std::size_t kStampLineLength = StampLine(LocalTime{}).size();
+
 // What must go before a new line so that it starts a line of its own.
-std::string EndOfCutLine(int lastByte) {
-  if (lastByte < 0 || lastByte == '\n') return "";
+std::string EndOfCutLine(const FileEnd& end) {
+  // A device, or an empty file, has no line to end.
+  if (!end.plainFile || end.size == 0) return "";
+  // A log that may be appended to but not read: its last byte cannot be
+  // looked at, so its length decides. A log of our lines alone is a whole
+  // number of them; any other length means a line cut short (or lines from
+  // elsewhere), and the stamp starts on a line of its own. Where the guess is
+  // wrong (a line cut right after its CR, or one ended by a lone LF), the
+  // cost is a blank line, never a spoilt record.
+  if (!end.lastByte) return end.size % kStampLineLength == 0 ? "" : kLineEnd;
+  if (*end.lastByte == '\n') return "";
   // A line cut right after its CR lacks only the LF.
-  if (lastByte == '\r') return "\n";
+  if (*end.lastByte == '\r') return "\n";
   return kLineEnd;
 }
 
@@ -31,15 +46,19 @@ std::string EndOfCutLine(int lastByte) {
 //
 // Copies started together take turns on the file (an advisory lock held for
 // the look at the last byte and the append), so none can take another's line,
-// still arriving, for a line cut short.
+// still arriving, for a line cut short. A process that holds the file and
+// never lets go delays the start by about two seconds, no more.
+//
+// Nothing is lost without a word: a log where a line would vanish or the
+// start could block (a FIFO, a socket) is refused, and every failed or partial
+// write ends the start with a message naming the file.
 void LogDateTime(const Clock& clock, const std::filesystem::path& logFile) {
   AppendOnlyFile log(logFile, "the restart log");
   log.HoldOthersOff();
-  std::string bytes = EndOfCutLine(log.LastByte());
+  std::string bytes = EndOfCutLine(log.End());
   // One reading for both texts, so a line written across midnight cannot pair
   // one day's date with the next day's time.
-  const LocalTime now = clock.Local();
-  bytes += DateText(now) + " " + TimeText(now) + kLineEnd;
+  bytes += StampLine(clock.Local());
   log.AppendWhole(bytes);
   log.Close();
 }

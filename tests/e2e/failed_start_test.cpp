@@ -110,6 +110,28 @@ TEST_F(FailedStart, LogThatCannotBeWritten) {
   ExpectFailure(run, "Quorvane.log");
 }
 
+// A FIFO with no reader: the line would vanish, and with a full pipe the
+// start would block. It is refused, by name.
+TEST_F(FailedStart, LogThatIsAFifo) {
+  ASSERT_EQ(::mkfifo(folder_.LogPath().c_str(), 0666), 0);
+  ProgramRun run(folder_);
+  ExpectFailure(run, "the restart log " + folder_.LogPath().string() + " is a FIFO (named pipe)");
+}
+
+// A file size limit below the log's size: a message, not a silent death by
+// the limit's signal.
+TEST_F(FailedStart, LogOverTheFileSizeLimit) {
+  const std::string earlier(2048, 'x');
+  WriteAll(folder_.LogPath(), earlier);
+  // The port's state file is made here: it is larger than the limit.
+  simport::SimulatedPort port(folder_.StatePath().string());
+  RunOptions options;
+  options.fileSizeLimit = 1024;
+  ProgramRun run(folder_, options);
+  ExpectFailure(run, "cannot write the restart log " + folder_.LogPath().string() + ": File too large");
+  EXPECT_EQ(ReadAll(folder_.LogPath()), earlier);
+}
+
 // A working folder the program's user may read but not write, holding an
 // earlier log. As root (who may write anywhere) the program runs as nobody.
 TEST_F(FailedStart, ReadOnlyWorkingFolderLeavesTheLogAlone) {

@@ -9,6 +9,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,8 @@ struct RunOptions {
   std::optional<gid_t> group;
   // Extra NAME=value settings for the program's environment.
   std::vector<std::string> environment;
+  // The largest file the program may write (RLIMIT_FSIZE), as under prlimit.
+  std::optional<rlim_t> fileSizeLimit;
 };
 
 // One run of the program in a work folder.
@@ -90,6 +93,10 @@ class ProgramRun {
       if (::chdir(folder.Path().c_str()) != 0) ::_exit(126);
       if (options.group && (::setgroups(0, nullptr) != 0 || ::setgid(*options.group) != 0)) ::_exit(126);
       if (options.user && ::setuid(*options.user) != 0) ::_exit(126);
+      if (options.fileSizeLimit) {
+        const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+      }
       std::vector<char*> envp;
       for (std::string& setting : settings) envp.push_back(setting.data());
       envp.push_back(nullptr);

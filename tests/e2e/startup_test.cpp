@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+
 #include <regex>
 
 #include "program_run.h"
@@ -60,6 +62,44 @@ TEST(Start, EachStartAppendsOneLogLine) {
   static const std::regex twoLines(R"((\d\d-\d\d-\d{4}[^\d\r\n]{0,3}\d\d:\d\d:\d\d\r\n){2})");
   EXPECT_TRUE(std::regex_match(added, twoLines))
       << "expected two stamp lines ended by CR LF, got: " << ::testing::PrintToString(added);
+}
+
+// Another process holding the log's lock for longer than the program waits
+// its turn: the start goes ahead after a while, with its line whole.
+TEST(Start, LogHeldByAnotherProcessDelaysTheStartOnlyForAWhile) {
+  WorkFolder folder;
+  simport::SimulatedPort port(folder.StatePath().string());
+  const std::string earlier = "01-02-2025 03:04:05\r\n";
+  WriteAll(folder.LogPath(), earlier);
+  const int held = ::open(folder.LogPath().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    // Holds the lock until killed, or a minute at most.
+    if (::flock(held, LOCK_EX) != 0) ::_exit(1);
+    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+    ::sleep(60);
+    ::_exit(0);
+  }
+  ::close(held);
+  ::close(ready[1]);
+  char signal;
+  ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the lock was not taken";
+  ::close(ready[0]);
+
+  simport::AccessReader reader(port);
+  ProgramRun run(folder);
+  const bool polled = reader.WaitFor([](const Access& a) { return !a.write; }, 20s).has_value();
+  run.Stop();
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  ASSERT_TRUE(polled) << "the start waited for ever\n" << run.Output();
+  const std::string log = ReadAll(folder.LogPath());
+  static const std::regex oneLine(R"(\d\d-\d\d-\d{4}[^\d\r\n]{0,3}\d\d:\d\d:\d\d\r\n)");
+  ASSERT_EQ(log.compare(0, earlier.size(), earlier), 0) << log;
+  EXPECT_TRUE(std::regex_match(log.substr(earlier.size()), oneLine)) << ::testing::PrintToString(log);
 }
 
 }  // namespace
