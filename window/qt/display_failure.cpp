@@ -36,7 +36,10 @@ QtMessageHandler qtHandler = nullptr;
 // started (it aborts right after); every other message goes to Qt's handler.
 void OnStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type != QtFatalMsg) {
-    qtHandler(type, context, text);
+    if (qtHandler)
+      qtHandler(type, context, text);
+    else
+      std::fprintf(stderr, "%s\n", qPrintable(text));
     return;
   }
   const std::string message =
