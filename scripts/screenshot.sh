@@ -34,7 +34,10 @@ export DISPLAY=:$(<"$run_folder/display")
 "$simport" set-status 0x00
 (cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/window/qt/quorvane") &
 children+=($!)
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane - Tamsel$' | head -1)
+# The caption as the program defines it.
+caption=$(sed -n 's/^inline constexpr char kCaption\[\] = "\(.*\)";$/\1/p' window/form1_description.h)
+[[ -n $caption ]] || { echo "the caption is not in window/form1_description.h" >&2; exit 1; }
+window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$caption\$" | head -1)
 
 "$simport" request --max 3
 if [[ -n $during ]]; then

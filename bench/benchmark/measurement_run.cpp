@@ -16,6 +16,7 @@
 #include "bench/benchmark/program_under_test.h"
 #include "bench/benchmark/window_probe.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
+#include "window/form1_description.h"
 
 namespace quorvane::bench {
 
@@ -23,8 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using simport::Access;
-
-constexpr const char* kCaption = "Quorvane - Tamsel";
 
 bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort; }
 
@@ -59,7 +58,7 @@ void TimeStartUps(const Options& options, Results& results) {
     if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
     results.firstWriteMs.push_back(Ms(program.StartNs(), first->timeNs));
     if (probe.Available() && results.window) {
-      if (const auto shown = probe.WaitForShown(kCaption, 10000)) {
+      if (const auto shown = probe.WaitForShown(form1::kCaption, 10000)) {
         results.shownMs.push_back(Ms(program.StartNs(), *shown));
         results.shownMeasured = true;
       }

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "window/form1_description.h"
+
 namespace quorvane::e2e {
 
 // The caption of the window and of its failure box.
-inline constexpr const char* kCaption = "Quorvane - Tamsel";
+using form1::kCaption;
 
 inline std::string CommandOutput(const std::string& command) {
   std::string output;

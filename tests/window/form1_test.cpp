@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "fakes.h"
-#include "startup/form_load.h"
 #include "temp_folder.h"
+#include "window/form1_description.h"
 #include "window_test_support.h"
 
 namespace quorvane {
@@ -28,13 +28,20 @@ namespace {
 using testing::FakeClock;
 using testing::ScriptedPort;
 
+QLabel* LabelOf(const Form1& form, const char* name) { return form.findChild<QLabel*>(name); }
+
 struct Form1Fixture : ::testing::Test {
   Form1Fixture() {
     clock.local = {2026, 12, 8, 10, 11, 12, 0};
+    // As after a load: Timer1 runs, PortBase is set.
+    form.StartTimer();
     form.Variables().PortBase = 888;
   }
   // Runs one tick's handler as Timer1 would.
   void Tick() { ASSERT_TRUE(QMetaObject::invokeMethod(&form, "Timer1_Timer")); }
+  QLabel* Label(const char* name) const { return LabelOf(form, name); }
+  QPushButton* Ok() const { return form.findChild<QPushButton*>("Command1"); }
+  QTimer* Timer() const { return form.findChild<QTimer*>("Timer1"); }
   void ShowAndWait() {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -46,7 +53,7 @@ struct Form1Fixture : ::testing::Test {
 };
 
 TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
-  EXPECT_EQ(form.windowTitle(), "Quorvane - Tamsel");
+  EXPECT_EQ(form.windowTitle(), form1::kCaption);
   // 4680 x 1635 twips, fixed.
   EXPECT_EQ(form.size(), QSize(312, 109));
   EXPECT_EQ(form.minimumSize(), QSize(312, 109));
@@ -86,13 +93,13 @@ TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
       EXPECT_NE(button->focusPolicy(), Qt::NoFocus);
     }
   }
-  EXPECT_EQ(form.Timer1->interval(), 1000);
-  EXPECT_EQ(form.Timer1->timerType(), Qt::PreciseTimer);
-  EXPECT_TRUE(form.Timer1->isActive());
+  ASSERT_NE(Timer(), nullptr);
+  EXPECT_EQ(Timer()->interval(), 1000);
+  EXPECT_EQ(Timer()->timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
-  const QFont font = form.Label1->font();
+  const QFont font = Label("Label1")->font();
   std::printf("status line font: %s %.2f pt (Qt reports %d px high)\n",
               qPrintable(font.family()), font.pointSizeF(), QFontMetrics(font).height());
   EXPECT_EQ(font.weight(), QFont::Normal);
@@ -102,7 +109,7 @@ TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
     EXPECT_DOUBLE_EQ(font.pointSizeF(), 21.75);
   } else {
     const QFontMetrics metrics(font);
-    const QSize box = form.Label1->contentsRect().size();
+    const QSize box = Label("Label1")->contentsRect().size();
     for (const char* text : {"Waiting for Request...", "Sending Sequence...", "Active..."}) {
       SCOPED_TRACE(text);
       EXPECT_LE(metrics.horizontalAdvance(text), box.width());
@@ -117,21 +124,21 @@ TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
                        largerMetrics.horizontalAdvance("Sending Sequence...")),
               box.width());
   }
-  EXPECT_EQ(form.Label1->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+  EXPECT_EQ(Label("Label1")->palette().color(QPalette::WindowText), QColor(255, 0, 255));
 }
 
 TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
-  for (QWidget* control : {static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.Command1),
-                           static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.Label6)})
+  for (QWidget* control : {static_cast<QWidget*>(Label("Label2")), static_cast<QWidget*>(Ok()),
+                           static_cast<QWidget*>(Label("Label3")), static_cast<QWidget*>(Label("Label6"))})
     EXPECT_EQ(control->font(), form.font()) << control->objectName().toStdString();
   std::printf("window font: %s %.2f pt\n", qPrintable(form.font().family()),
               form.font().pointSizeF());
   const QFontMetrics metrics(form.font());
-  const std::pair<QLabel*, const char*> widest[] = {{form.Label2, "Status"},
-                                                    {form.Label3, "Last Restart:"},
-                                                    {form.Label4, "12-28-2028 20:08:28"},
-                                                    {form.Label5, "20:08:28"},
-                                                    {form.Label6, "Last Request:"}};
+  const std::pair<QLabel*, const char*> widest[] = {{Label("Label2"), "Status"},
+                                                    {Label("Label3"), "Last Restart:"},
+                                                    {Label("Label4"), "12-28-2028 20:08:28"},
+                                                    {Label("Label5"), "20:08:28"},
+                                                    {Label("Label6"), "Last Request:"}};
   for (const auto& [label, text] : widest) {
     SCOPED_TRACE(text);
     EXPECT_LE(metrics.horizontalAdvance(text), label->width());
@@ -160,21 +167,21 @@ TEST_F(Form1Fixture, IconIsAMeasuringScreenInTwoSizesOfSixteenColours) {
 
 TEST_F(Form1Fixture, EachTickShowsWaitingAndAnAnsweredRequestShowsItsTime) {
   Tick();
-  EXPECT_EQ(form.Label1->text(), "Waiting for Request...");
-  EXPECT_EQ(form.Label5->text(), "");
+  EXPECT_EQ(Label("Label1")->text(), "Waiting for Request...");
+  EXPECT_EQ(Label("Label5")->text(), "");
   EXPECT_TRUE(port.writes.empty());
 
   port.raisedPolls = 1;
   Tick();
-  EXPECT_EQ(form.Label1->text(), "Sending Sequence...");
-  EXPECT_EQ(form.Label5->text(), "10:11:12");
+  EXPECT_EQ(Label("Label1")->text(), "Sending Sequence...");
+  EXPECT_EQ(Label("Label5")->text(), "10:11:12");
   EXPECT_EQ(port.writes, (std::vector<std::int16_t>{0, 1, 0, 1}));
   EXPECT_EQ(form.Variables().RequestFlag, 1);
 
   clock.local.second = 13;
   Tick();
-  EXPECT_EQ(form.Label1->text(), "Waiting for Request...");
-  EXPECT_EQ(form.Label5->text(), "10:11:12");
+  EXPECT_EQ(Label("Label1")->text(), "Waiting for Request...");
+  EXPECT_EQ(Label("Label5")->text(), "10:11:12");
   EXPECT_EQ(port.writes.size(), 4u);
 }
 
@@ -195,8 +202,8 @@ class PaintLog : public QObject {
 TEST_F(Form1Fixture, TextsOfARunningAnswerArePaintedBeforeItEnds) {
   ShowAndWait();
   PaintLog log;
-  form.Label1->installEventFilter(&log);
-  form.Label5->installEventFilter(&log);
+  Label("Label1")->installEventFilter(&log);
+  Label("Label5")->installEventFilter(&log);
   std::vector<std::pair<QString, QString>> paintedBeforeFirstWrite;
   port.onWrite = [&](std::int16_t) {
     if (paintedBeforeFirstWrite.empty()) paintedBeforeFirstWrite = log.painted;
@@ -217,7 +224,7 @@ TEST_F(Form1Fixture, OkMinimisesAndAClickDuringAnAnswerWaitsForItsEnd) {
   std::vector<bool> minimisedAtWrites;
   port.onWrite = [&](std::int16_t) {
     if (minimisedAtWrites.empty())
-      QMetaObject::invokeMethod(form.Command1, "click", Qt::QueuedConnection);
+      QMetaObject::invokeMethod(Ok(), "click", Qt::QueuedConnection);
     minimisedAtWrites.push_back(form.isMinimized());
   };
   port.raisedPolls = 1;
@@ -229,13 +236,13 @@ TEST_F(Form1Fixture, OkMinimisesAndAClickDuringAnAnswerWaitsForItsEnd) {
   // The click does nothing else: no port access, texts unchanged.
   EXPECT_EQ(port.writes.size(), 4u);
   EXPECT_EQ(port.readTimesMs.size(), 1u);
-  EXPECT_EQ(form.Label1->text(), "Sending Sequence...");
-  EXPECT_TRUE(form.Timer1->isActive());
+  EXPECT_EQ(Label("Label1")->text(), "Sending Sequence...");
+  EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(Form1Fixture, EnterPressesOk) {
   ShowAndWait();
-  QTest::keyClick(form.Command1, Qt::Key_Return);
+  QTest::keyClick(Ok(), Qt::Key_Return);
   EXPECT_TRUE(form.isMinimized());
 
   form.showNormal();
@@ -246,7 +253,7 @@ TEST_F(Form1Fixture, EnterPressesOk) {
 
 // The window right after the start-up work, as the program's entry runs it,
 // in a fresh working folder where the restart log goes.
-TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndStaysHidden) {
+TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheLoad) {
   testing::TempFolder folder;
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
@@ -254,17 +261,27 @@ TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndStaysHidden) {
   clock.local = {2026, 3, 4, 5, 6, 7, 0};
   ScriptedPort port;
   Form1 form(port, clock);
-  Form_Load(form.Variables(), port, form, clock);
+  auto* timer = form.findChild<QTimer*>("Timer1");
+  std::vector<bool> visibleAtWrite, timerAtWrite;
+  port.onWrite = [&](std::int16_t) {
+    visibleAtWrite.push_back(form.isVisible());
+    timerAtWrite.push_back(timer->isActive());
+  };
+  const bool started = form.Life().Start();
   std::filesystem::current_path(previous);
 
-  EXPECT_EQ(form.Label1->text(), "Active...");
-  EXPECT_EQ(form.Label4->text(), "03-04-2026 05:06:07");
-  EXPECT_EQ(form.Label5->text(), "");
+  ASSERT_TRUE(started);
+  EXPECT_EQ(LabelOf(form, "Label1")->text(), "Active...");
+  EXPECT_EQ(LabelOf(form, "Label4")->text(), "03-04-2026 05:06:07");
+  EXPECT_EQ(LabelOf(form, "Label5")->text(), "");
   EXPECT_EQ(form.Variables().PortBase, 888);
   EXPECT_EQ(port.writes, (std::vector<std::int16_t>{1}));
   EXPECT_TRUE(std::filesystem::exists(folder / "Quorvane.log"));
-  // Loading leaves the window hidden; showing it is the entry's next step.
-  EXPECT_FALSE(form.isVisible());
+  // Hidden while loading, with Timer1 already running; shown after.
+  EXPECT_EQ(visibleAtWrite, (std::vector<bool>{false}));
+  EXPECT_EQ(timerAtWrite, (std::vector<bool>{true}));
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(timer->isActive());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/system_clock.h"
-#include "window/qt/failure_report.h"
+#include "window/form1_description.h"
 #include "window/qt/form1.h"
 #include "fakes.h"
 #include "window_test_support.h"
@@ -27,6 +27,7 @@ TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   port.raisedPolls = 1;
   Form1 form(port, clock);
   form.Variables().PortBase = 888;
+  form.StartTimer();
   form.show();
   // The poll that answers, the late tick, and the next regular one.
   ASSERT_TRUE(ProcessEventsUntil([&] { return port.readTimesMs.size() >= 3; }, 8000));
@@ -49,7 +50,7 @@ struct FailureBoxWatcher {
     QObject::connect(&poll, &QTimer::timeout, [this] {
       for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->objectName() == kFailureBoxName && box->isVisible()) {
+        if (box && box->objectName() == form1::kFailureBoxName && box->isVisible()) {
           caption = box->windowTitle();
           text = box->text();
           box->accept();
@@ -66,6 +67,7 @@ TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) 
   SystemClock clock;
   FailingPort port;
   Form1 form(port, clock);
+  form.StartTimer();
   form.show();
   FailureBoxWatcher watcher;
   QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });  // never hang
@@ -73,12 +75,30 @@ TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) 
   const int status = QApplication::exec();
   const std::string stderrText = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, 1);
-  EXPECT_FALSE(form.Timer1->isActive());
-  EXPECT_EQ(watcher.caption, "Quorvane - Tamsel");
+  EXPECT_FALSE(form.findChild<QTimer*>("Timer1")->isActive());
+  EXPECT_EQ(watcher.caption, form1::kCaption);
   EXPECT_EQ(watcher.text, "The status register cannot be read");
   // The platform may add notes of its own; ours is the first line.
   EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
             "quorvane: the status register cannot be read\n");
+}
+
+// The whole run as the program's entry makes it, with a start-up that fails:
+// the box names the failure, the window never shows, and the status is 1.
+TEST(Timer1, AFailedLoadStopsTheTimerAndNeverShowsTheWindow) {
+  SystemClock clock;
+  FailingPort port;
+  Form1 form(port, clock);
+  FailureBoxWatcher watcher;
+  ::testing::internal::CaptureStderr();
+  const int status = form.Life().Run();
+  const std::string stderrText = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.findChild<QTimer*>("Timer1")->isActive());
+  EXPECT_EQ(watcher.text, "The control register cannot be written");
+  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
+            "quorvane: the control register cannot be written\n");
 }
 
 }  // namespace

@@ -1,53 +1,46 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
 #include "common/clock.h"
 #include "common/form_variables.h"
-#include "common/status_display.h"
 #include "port/port_io.h"
-#include "responder/responder.h"
+#include "window/program_life.h"
 
-class QLabel;
-class QPushButton;
 class QTimer;
 
 namespace quorvane {
 
-// The program's one window. It owns the window-level variables and the texts
-// of its controls for the life of the process, shows the three status texts,
-// and hosts Timer1, whose ticks run the poll of the request line.
+// The program's one window on Qt Widgets: the controls of form1::kControls,
+// each with its name as object name, in tab order, and Timer1. It is the
+// toolkit side of the program's life, which it owns with the window's state.
 //
-// It is created hidden with Timer1 already running; its ticks are handled
-// once an event loop runs. The start-up work is the caller's, between
-// creating the window and showing it.
-class Form1 final : public QWidget, public StatusDisplay {
+// It is created hidden with Timer1 stopped; Life().Run() starts the timer,
+// loads, shows the window and runs the event loop.
+class Form1 final : public QWidget, public FrontEnd {
   Q_OBJECT
 
  public:
   // `port` and `clock` are kept by reference and must outlive the window.
   Form1(PortIo& port, const Clock& clock);
 
-  FormVariables& Variables() { return variables_; }
+  ProgramLife& Life() { return life_; }
+  FormVariables& Variables() { return life_.Variables(); }
 
-  // The status display: status line = Label1, last restart = Label4, last
-  // request = Label5. Each text is painted at once, since a tick that
-  // answers a request keeps the event loop away for three seconds.
-  void SetStatusLine(const std::string& text) override;
-  void SetLastRestartText(const std::string& text) override;
-  void SetLastRequestText(const std::string& text) override;
-
-  // The controls, created in tab order; each object name is its own name.
-  QLabel* const Label1;
-  QLabel* const Label2;
-  QPushButton* const Command1;
-  QLabel* const Label3;
-  QLabel* const Label4;
-  QLabel* const Label5;
-  QLabel* const Label6;
-  QTimer* const Timer1;
+  void StartTimer() override;
+  void StopTimer() override;
+  void ShowWindow() override;
+  void MinimiseWindow() override;
+  // Paints the new text at once, without servicing the event loop (a hidden
+  // window skips it): a tick that answers a request keeps the loop away for
+  // three seconds, and "Sending Sequence..." must be seen meanwhile.
+  void SetControlText(std::size_t control, const std::string& text) override;
+  void ShowFailureBox(const std::string& text) override;
+  int RunEventLoop() override;
+  void EndEventLoop(int status) override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -57,12 +50,9 @@ class Form1 final : public QWidget, public StatusDisplay {
   void Command1_Click();
 
  private:
-  void Show(QLabel* label, const std::string& text);
-  void Fail(const QString& message);
-
-  FormVariables variables_;
-  Responder responder_;
-  bool ticking_ = false;
+  std::vector<QWidget*> controls_;  // as in form1::kControls
+  QTimer* timer1_;
+  ProgramLife life_;
 };
 
 }  // namespace quorvane

@@ -6,14 +6,9 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 
+#include "window/form1_description.h"
+
 namespace quorvane {
-
-namespace {
-
-constexpr double kStep = 0.25;
-constexpr double kSmallest = 4.0;
-
-}  // namespace
 
 bool FitsBox(const QFont& font, const QStringList& texts, QSize box) {
   const QFontMetricsF metrics(font);
@@ -30,28 +25,34 @@ bool FitsBox(const QFont& font, const QStringList& texts, QSize box) {
 }
 
 QFont ShrinkToFit(QFont font, const QStringList& texts, QSize box) {
-  while (!FitsBox(font, texts, box) && font.pointSizeF() - kStep >= kSmallest)
-    font.setPointSizeF(font.pointSizeF() - kStep);
+  const form1::ShrinkRule& rule = form1::kShrinkRule;
+  while (!FitsBox(font, texts, box) && font.pointSizeF() - rule.stepPoints >= rule.smallestPoints)
+    font.setPointSizeF(font.pointSizeF() - rule.stepPoints);
   return font;
 }
 
 QFont ChooseStatusFont(const QStringList& texts, QSize box) {
+  const form1::Typeface& typeface = form1::kStatusLineTypeface;
+  const QString own = QString::fromLatin1(typeface.family);
+  const QString fallback = QString::fromLatin1(form1::kShrinkRule.fallbackFamily);
   const QStringList installed = QFontDatabase::families();
   QFont font;
-  if (installed.contains(kStatusTypeface)) {
-    font.setFamily(kStatusTypeface);
-  } else if (installed.contains(kFallbackTypeface)) {
-    font.setFamily(kFallbackTypeface);
+  if (installed.contains(own)) {
+    font.setFamily(own);
+  } else if (installed.contains(fallback)) {
+    font.setFamily(fallback);
   } else {
     font = QApplication::font();
   }
-  font.setPointSizeF(kStatusPointSize);
-  font.setWeight(QFont::Normal);
-  font.setBold(false);
-  font.setItalic(false);
-  font.setUnderline(false);
-  font.setStrikeOut(false);
-  if (font.family() == kStatusTypeface) return font;
+  font.setPointSizeF(typeface.pointSize);
+  font.setBold(typeface.bold);
+  // Qt's weights are the same 100..900 scale; set after bold, which sets one.
+  font.setWeight(static_cast<QFont::Weight>(typeface.weight));
+  font.setItalic(typeface.italic);
+  font.setUnderline(typeface.underline);
+  font.setStrikeOut(typeface.strikeOut);
+  // Character set 0 is the typeface's own Western set, Qt's default.
+  if (font.family() == own) return font;
   return ShrinkToFit(font, texts, box);
 }
 

@@ -1,0 +1,236 @@
+// The program's life on a fake front end that records every toolkit call,
+// in one list with the port's accesses, so the order of things shows.
+#include "window/program_life.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/failure.h"
+#include "fakes.h"
+#include "temp_folder.h"
+#include "window/form1_description.h"
+
+namespace quorvane {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class RecordingFrontEnd final : public FrontEnd {
+ public:
+  explicit RecordingFrontEnd(Calls& calls) : calls_(calls) {}
+  void StartTimer() override { calls_.push_back("start timer"); }
+  void StopTimer() override { calls_.push_back("stop timer"); }
+  void ShowWindow() override { calls_.push_back("show"); }
+  void MinimiseWindow() override { calls_.push_back("minimise"); }
+  void SetControlText(std::size_t control, const std::string& text) override {
+    calls_.push_back(std::string(form1::kControls[control].name) + " := " + text);
+  }
+  void WriteErrorLine(const std::string& line) override { calls_.push_back("stderr " + line); }
+  void ShowFailureBox(const std::string& text) override {
+    calls_.push_back("box " + text);
+    // The box's own event loop: ticks and clicks may arrive in it.
+    if (duringBox) duringBox();
+  }
+  int RunEventLoop() override {
+    calls_.push_back("loop");
+    if (inLoop) inLoop();
+    return loopStatus;
+  }
+  void EndEventLoop(int status) override { calls_.push_back("end loop " + std::to_string(status)); }
+
+  std::function<void()> duringBox, inLoop;
+  int loopStatus = 0;
+
+ private:
+  Calls& calls_;
+};
+
+// A port that records into the same list and fails when told to, with
+// whatever the test throws.
+class RecordingPort final : public PortIo {
+ public:
+  explicit RecordingPort(Calls& calls) : calls_(calls) {}
+  std::int16_t Inp32(std::int16_t port) override {
+    calls_.push_back("read " + std::to_string(port));
+    if (onRead) onRead();
+    return status;
+  }
+  void Out32(std::int16_t port, std::int16_t value) override {
+    calls_.push_back("write " + std::to_string(port) + " " + std::to_string(value));
+    if (onWrite) onWrite();
+  }
+  std::int16_t status = 0;
+  std::function<void()> onRead, onWrite;
+
+ private:
+  Calls& calls_;
+};
+
+// Every test runs in a fresh working folder, where the restart log goes.
+struct LifeFixture : ::testing::Test {
+  LifeFixture() : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder.path());
+    clock.local = {2026, 3, 4, 5, 6, 7, 0};
+  }
+  ~LifeFixture() override { std::filesystem::current_path(previous); }
+
+  // Starts the life and forgets the calls so far.
+  void StartWell() {
+    ASSERT_TRUE(life.Start());
+    calls.clear();
+  }
+
+  testing::TempFolder folder;
+  std::filesystem::path previous;
+  Calls calls;
+  testing::FakeClock clock;  // an answer's waits pass in a few thousand reads
+  RecordingPort port{calls};
+  RecordingFrontEnd frontEnd{calls};
+  ProgramLife life{frontEnd, port, clock};
+};
+
+TEST_F(LifeFixture, TimerRunsFromTheStartTheWindowShowsOnlyAfterTheLoadThenTheLoopRuns) {
+  frontEnd.loopStatus = 0;
+  EXPECT_EQ(life.Run(), 0);
+  EXPECT_EQ(calls, (Calls{"start timer", "write 890 1", "Label4 := 03-04-2026 05:06:07", "show", "loop"}));
+  EXPECT_EQ(testing::ReadAll(folder / "Quorvane.log").size(), 21u);
+  EXPECT_EQ(life.Variables().PortBase, 888);
+  EXPECT_EQ(life.Text(form1::kStatusLine), "Active...");
+}
+
+TEST_F(LifeFixture, TheLoopsStatusIsTheProgramsOnceTheWindowCloses) {
+  frontEnd.loopStatus = 7;
+  EXPECT_EQ(life.Run(), 7);
+}
+
+struct FailedLoad {
+  const char* what;
+  std::function<void()> fail;
+  const char* line;
+  const char* box;
+};
+
+TEST_F(LifeFixture, AFailedLoadStopsTheTimerReportsAndEndsWithStatus1WithoutShowing) {
+  const std::vector<FailedLoad> table = {
+      {"failure", [] { throw Failure("the control register cannot be written"); },
+       "quorvane: the control register cannot be written", "The control register cannot be written"},
+      {"on several lines",
+       [] { throw std::runtime_error("  cannot open Quorvane.log:\n\tPermission denied\n"); },
+       "quorvane: cannot open Quorvane.log: Permission denied", "Cannot open Quorvane.log: Permission denied"},
+      {"empty message", [] { throw std::runtime_error(" \n"); },
+       "quorvane: the start-up failed for an unknown reason", "The start-up failed for an unknown reason"},
+      {"not an exception", [] { throw 42; }, "quorvane: the start-up failed for an unknown reason",
+       "The start-up failed for an unknown reason"},
+  };
+  for (const FailedLoad& row : table) {
+    SCOPED_TRACE(row.what);
+    calls.clear();
+    port.onWrite = row.fail;
+    RecordingFrontEnd freshFrontEnd{calls};
+    ProgramLife freshLife{freshFrontEnd, port, clock};
+    EXPECT_EQ(freshLife.Run(), 1);
+    EXPECT_EQ(calls, (Calls{"start timer", "write 890 1", "stop timer", std::string("stderr ") + row.line,
+                            std::string("box ") + row.box}));
+  }
+  // The port failed first: the restart log was never touched.
+  EXPECT_FALSE(std::filesystem::exists(folder / "Quorvane.log"));
+}
+
+TEST_F(LifeFixture, ALogThatCannotBeWrittenFailsTheLoadAfterTheIdleWrite) {
+  std::filesystem::create_directory(folder / "Quorvane.log");
+  EXPECT_EQ(life.Run(), 1);
+  ASSERT_EQ(calls.size(), 6u);
+  EXPECT_EQ(calls[1], "write 890 1");
+  EXPECT_EQ(calls[3], "stop timer");
+  EXPECT_NE(calls[4].find("Quorvane.log"), std::string::npos) << calls[4];
+  EXPECT_EQ(calls[5].rfind("box ", 0), 0u);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "show"), 0);
+}
+
+TEST_F(LifeFixture, TicksPollAndOnlyChangedTextsReachTheFrontEnd) {
+  StartWell();
+  life.Timer1_Timer();
+  life.Timer1_Timer();
+  EXPECT_EQ(calls, (Calls{"read 889", "Label1 := Waiting for Request...", "read 889"}));
+
+  calls.clear();
+  port.status = 0x10;
+  clock.local.second = 9;
+  life.Timer1_Timer();
+  EXPECT_EQ(calls, (Calls{"read 889", "Label1 := Sending Sequence...", "Label5 := 05:06:09", "write 890 0",
+                          "write 890 1", "write 890 0", "write 890 1"}));
+  EXPECT_EQ(life.Text(form1::IndexOf("Label5")), "05:06:09");
+}
+
+TEST_F(LifeFixture, AFailingTickStopsTheTimerReportsAndEndsTheLoopWith1) {
+  StartWell();
+  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  life.Timer1_Timer();
+  EXPECT_EQ(calls, (Calls{"read 889", "stop timer", "stderr quorvane: the status register cannot be read",
+                          "box The status register cannot be read", "end loop 1"}));
+  // Whatever comes after, until the loop has ended, does nothing.
+  calls.clear();
+  life.Timer1_Timer();
+  life.Command1_Click();
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(LifeFixture, NoTickOrClickRunsInsideTheFailureBoxOfAFailedTick) {
+  StartWell();
+  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  frontEnd.duringBox = [&] {
+    life.Timer1_Timer();
+    life.Command1_Click();
+  };
+  life.Timer1_Timer();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 889"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "minimise"), 0);
+  EXPECT_EQ(calls.back(), "end loop 1");
+}
+
+TEST_F(LifeFixture, ATickDeliveredInsideARunningTickIsDropped) {
+  StartWell();
+  port.status = 0x10;
+  int nested = 0;
+  port.onWrite = [&] {
+    if (nested++ == 0) life.Timer1_Timer();
+  };
+  life.Timer1_Timer();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 889"), 1);
+  // After it the next tick polls again.
+  life.Timer1_Timer();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 889"), 2);
+}
+
+TEST_F(LifeFixture, OkOnlyMinimises) {
+  StartWell();
+  life.Command1_Click();
+  EXPECT_EQ(calls, (Calls{"minimise"}));
+}
+
+TEST(ErrorTexts, LineAndBoxTextOfAMessage) {
+  const struct {
+    const char* message;
+    const char* line;
+    const char* box;
+  } table[] = {
+      {"no parallel port at 0x378", "quorvane: no parallel port at 0x378", "No parallel port at 0x378"},
+      {"a\r\nb\n", "quorvane: a b", "A b"},
+      {"\xc3\xa9t\xc3\xa9", "quorvane: \xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"},  // only ASCII is capitalised
+      {"", "quorvane: ", ""},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.message);
+    EXPECT_EQ(ErrorLine(row.message), row.line);
+    EXPECT_EQ(FailureBoxText(row.message), row.box);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,17 @@
+#include "window/qt/failure_box.h"
+
+#include <QMessageBox>
+
+#include "window/form1_description.h"
+
+namespace quorvane {
+
+void ShowFailureBox(const std::string& text) {
+  // No parent: the box must show even when the window is hidden or minimised.
+  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(form1::kCaption),
+                  QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok);
+  box.setObjectName(QString::fromLatin1(form1::kFailureBoxName));
+  box.exec();
+}
+
+}  // namespace quorvane
