@@ -53,10 +53,13 @@ int ProgramLife::Run() {
 }
 
 bool ProgramLife::Start() {
-  // The timer runs from the window's creation; its ticks wait for the loop.
-  frontEnd_.StartTimer();
-  const bool loaded = Guarded([&] { Form_Load(variables_, port_, *this, clock_); },
-                              "the start-up failed for an unknown reason");
+  const bool loaded = Guarded(
+      [&] {
+        // The timer runs from the window's creation; its ticks wait for the loop.
+        frontEnd_.StartTimer();
+        Form_Load(variables_, port_, *this, clock_);
+      },
+      "the start-up failed for an unknown reason");
   // After a failed load the window is never shown.
   if (loaded) frontEnd_.ShowWindow();
   return loaded;
@@ -71,6 +74,12 @@ void ProgramLife::Timer1_Timer() {
       Guarded([&] { responder_.Timer1_Timer(); }, "the poll of the request line failed for an unknown reason");
   ticking_ = false;
   if (!polled) frontEnd_.EndEventLoop(kFailureExitStatus);
+}
+
+void ProgramLife::Timer1_Failed(const std::string& message) {
+  if (failed_) return;
+  Fail(message);
+  frontEnd_.EndEventLoop(kFailureExitStatus);
 }
 
 void ProgramLife::Command1_Click() {

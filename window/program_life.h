@@ -66,14 +66,18 @@ class ProgramLife final : private StatusDisplay {
   // The whole run; returns the exit status: Start(), then the event loop.
   int Run();
 
-  // Starts Timer1, runs Form_Load and shows the window. On a failure the
-  // timer is stopped and the failure reported, the window is never shown,
+  // Starts Timer1, runs Form_Load and shows the window. On a failure (of
+  // either) the timer is stopped and the failure reported, the window is never shown,
   // and the result is false.
   bool Start();
 
   // Timer1's tick: one poll, never re-entered. A failure stops the timer, is
   // reported and ends the event loop with status 1.
   void Timer1_Timer();
+
+  // Timer1 itself failed (its due ticks could not be taken): the same end
+  // as a failing poll.
+  void Timer1_Failed(const std::string& message);
 
   // OK: minimises the window and does nothing else.
   void Command1_Click();

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -20,6 +19,7 @@
 #include "fakes.h"
 #include "temp_folder.h"
 #include "window/form1_description.h"
+#include "window/qt/window_timer.h"
 #include "window_test_support.h"
 
 namespace quorvane {
@@ -41,7 +41,7 @@ struct Form1Fixture : ::testing::Test {
   void Tick() { ASSERT_TRUE(QMetaObject::invokeMethod(&form, "Timer1_Timer")); }
   QLabel* Label(const char* name) const { return LabelOf(form, name); }
   QPushButton* Ok() const { return form.findChild<QPushButton*>("Command1"); }
-  QTimer* Timer() const { return form.findChild<QTimer*>("Timer1"); }
+  WindowTimer* Timer() const { return form.findChild<WindowTimer*>("Timer1"); }
   void ShowAndWait() {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -94,8 +94,7 @@ TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
     }
   }
   ASSERT_NE(Timer(), nullptr);
-  EXPECT_EQ(Timer()->interval(), 1000);
-  EXPECT_EQ(Timer()->timerType(), Qt::PreciseTimer);
+  EXPECT_EQ(Timer()->interval(), std::chrono::seconds(1));
 }
 
 TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
@@ -261,7 +260,7 @@ TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheLoa
   clock.local = {2026, 3, 4, 5, 6, 7, 0};
   ScriptedPort port;
   Form1 form(port, clock);
-  auto* timer = form.findChild<QTimer*>("Timer1");
+  auto* timer = form.findChild<WindowTimer*>("Timer1");
   std::vector<bool> visibleAtWrite, timerAtWrite;
   port.onWrite = [&](std::int16_t) {
     visibleAtWrite.push_back(form.isVisible());

@@ -24,7 +24,10 @@ using Calls = std::vector<std::string>;
 class RecordingFrontEnd final : public FrontEnd {
  public:
   explicit RecordingFrontEnd(Calls& calls) : calls_(calls) {}
-  void StartTimer() override { calls_.push_back("start timer"); }
+  void StartTimer() override {
+    calls_.push_back("start timer");
+    if (onStartTimer) onStartTimer();
+  }
   void StopTimer() override { calls_.push_back("stop timer"); }
   void ShowWindow() override { calls_.push_back("show"); }
   void MinimiseWindow() override { calls_.push_back("minimise"); }
@@ -44,7 +47,7 @@ class RecordingFrontEnd final : public FrontEnd {
   }
   void EndEventLoop(int status) override { calls_.push_back("end loop " + std::to_string(status)); }
 
-  std::function<void()> duringBox, inLoop;
+  std::function<void()> onStartTimer, duringBox, inLoop;
   int loopStatus = 0;
 
  private:
@@ -178,6 +181,25 @@ TEST_F(LifeFixture, AFailingTickStopsTheTimerReportsAndEndsTheLoopWith1) {
   calls.clear();
   life.Timer1_Timer();
   life.Command1_Click();
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(LifeFixture, ATimerThatCannotStartFailsTheStartBeforeThePortIsTouched) {
+  frontEnd.onStartTimer = [] { throw Failure("cannot make Timer1's timer: Too many open files"); };
+  EXPECT_EQ(life.Run(), 1);
+  EXPECT_EQ(calls, (Calls{"start timer", "stop timer", "stderr quorvane: cannot make Timer1's timer: Too many open files",
+                          "box Cannot make Timer1's timer: Too many open files"}));
+  EXPECT_FALSE(std::filesystem::exists(folder / "Quorvane.log"));
+}
+
+TEST_F(LifeFixture, ATimerFailureEndsLikeAFailingTickAndOnlyOnce) {
+  StartWell();
+  life.Timer1_Failed("cannot read Timer1's timer: Bad file descriptor");
+  EXPECT_EQ(calls, (Calls{"stop timer", "stderr quorvane: cannot read Timer1's timer: Bad file descriptor",
+                          "box Cannot read Timer1's timer: Bad file descriptor", "end loop 1"}));
+  calls.clear();
+  life.Timer1_Failed("again");
+  life.Timer1_Timer();
   EXPECT_TRUE(calls.empty());
 }
 

@@ -1,25 +1,53 @@
-// Timer1 in real time: when its ticks come, and what happens to a tick that
-// falls due while an answer holds the window's thread.
+// Timer1 in real time: when its ticks come, what happens to the ticks that
+// fall due while an answer holds the window's thread, and how it stops.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 
+#include "common/failure.h"
 #include "common/system_clock.h"
 #include "window/form1_description.h"
 #include "window/qt/form1.h"
+#include "window/qt/window_timer.h"
 #include "fakes.h"
 #include "window_test_support.h"
 
 namespace quorvane {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::FailingPort;
 using testing::ProcessEventsUntil;
 using testing::ScriptedPort;
+
+WindowTimer* Timer1Of(const Form1& form) { return form.findChild<WindowTimer*>(form1::kTimer1.name); }
+
+TEST(Timer1, TheFirstTickComesAboutASecondAfterTheWindowIsMade) {
+  SystemClock clock;
+  ScriptedPort port;
+  const std::int64_t made = ScriptedPort::NowMs();
+  Form1 form(port, clock);
+  form.Variables().PortBase = 888;
+  form.StartTimer();
+  form.show();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return !port.readTimesMs.empty(); }, 5000));
+  const std::int64_t firstTick = port.readTimesMs[0] - made;
+  EXPECT_GE(firstTick, 990);
+  EXPECT_LE(firstTick, 1500);
+  EXPECT_EQ(form.findChild<QLabel*>("Label1")->text(), "Waiting for Request...");
+}
 
 TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   SystemClock clock;  // the answer's three one-second waits are real
@@ -34,40 +62,118 @@ TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   ASSERT_EQ(port.writeTimesMs.size(), 4u);
   const std::int64_t answerEnd = port.writeTimesMs.back();
   EXPECT_GE(answerEnd - port.readTimesMs[0], 2990);
-  // Two ticks fell due during the answer; one of them is delivered at once.
+  // Three ticks fell due during the answer; one of them is delivered at once.
   EXPECT_GE(port.readTimesMs[1], answerEnd);
   EXPECT_LE(port.readTimesMs[1] - answerEnd, 150);
-  // The other is not made up: the next tick is a whole period later.
+  // The others are not made up: the next tick is a whole period later.
   const std::int64_t gap = port.readTimesMs[2] - port.readTimesMs[1];
   EXPECT_GE(gap, 800);
   EXPECT_LE(gap, 1300);
 }
 
-// Dismisses the failure box as soon as it shows, remembering what it said.
+TEST(Timer1, ManyPeriodsDueAtOnceMakeOneTickAndAStoppedTimerMakesNone) {
+  WindowTimer timer(200ms, nullptr);
+  int ticks = 0;
+  QObject::connect(&timer, &WindowTimer::timeout, [&] { ++ticks; });
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  timer.start();
+  // Nothing comes before the loop runs; by then three periods are due.
+  std::this_thread::sleep_for(700ms);
+  EXPECT_EQ(ticks, 0);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return ticks > 0; }, 1000));
+  EXPECT_LT(sinceStart.elapsed(), 800) << "the due tick waited for the next period";
+  ASSERT_TRUE(ProcessEventsUntil([&] { return ticks > 1; }, 1000));
+  EXPECT_EQ(ticks, 2);
+  EXPECT_GE(sinceStart.elapsed(), 799);  // the next whole period: nothing was made up
+
+  timer.stop();
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_FALSE(ProcessEventsUntil([&] { return ticks > 2; }, 600));
+}
+
+// Dismisses the failure box once it has been up for `keepOpenMs`,
+// remembering what it said.
 struct FailureBoxWatcher {
-  FailureBoxWatcher() {
+  explicit FailureBoxWatcher(int keepOpenMs = 0) {
     poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [this] {
+    QObject::connect(&poll, &QTimer::timeout, [this, keepOpenMs] {
       for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->objectName() == form1::kFailureBoxName && box->isVisible()) {
-          caption = box->windowTitle();
-          text = box->text();
-          box->accept();
-        }
+        if (!box || box->objectName() != form1::kFailureBoxName || !box->isVisible()) continue;
+        if (!shown.isValid()) shown.start();
+        if (shown.elapsed() < keepOpenMs) continue;
+        caption = box->windowTitle();
+        text = box->text();
+        box->accept();
       }
     });
     poll.start();
   }
   QTimer poll;
+  QElapsedTimer shown;
   QString caption, text;
+};
+
+// A port whose every poll fails, counting them.
+class CountingFailingPort final : public PortIo {
+ public:
+  std::int16_t Inp32(std::int16_t) override {
+    ++reads;
+    throw Failure("the status register cannot be read");
+  }
+  void Out32(std::int16_t, std::int16_t) override {}
+  int reads = 0;
 };
 
 TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) {
   SystemClock clock;
-  FailingPort port;
+  CountingFailingPort port;
   Form1 form(port, clock);
   form.StartTimer();
+  form.show();
+  // The box stays up for more than two periods: no tick may poll behind it.
+  FailureBoxWatcher watcher(2500);
+  QTimer::singleShot(15000, [] { QCoreApplication::exit(99); });  // never hang
+  ::testing::internal::CaptureStderr();
+  const int status = QApplication::exec();
+  const std::string stderrText = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(port.reads, 1);
+  EXPECT_FALSE(Timer1Of(form)->isActive());
+  EXPECT_EQ(watcher.caption, form1::kCaption);
+  EXPECT_EQ(watcher.text, "The status register cannot be read");
+  // The platform may add notes of its own; ours is the first line.
+  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
+            "quorvane: the status register cannot be read\n");
+}
+
+// The timerfds this process has open.
+std::set<int> OpenTimerDescriptors() {
+  std::set<int> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error && target == "anon_inode:[timerfd]") found.insert(std::stoi(entry.path().filename().string()));
+  }
+  return found;
+}
+
+TEST(Timer1, ATimerThatCannotBeReadStopsAndEndsTheProgramLikeAFailingTick) {
+  SystemClock clock;
+  ScriptedPort port;
+  Form1 form(port, clock);
+  form.Variables().PortBase = 888;
+  const std::set<int> before = OpenTimerDescriptors();
+  form.StartTimer();
+  std::set<int> created = OpenTimerDescriptors();
+  for (const int descriptor : before) created.erase(descriptor);
+  ASSERT_EQ(created.size(), 1u);
+  // Something else behind Timer1's descriptor: it wakes the loop but cannot be read.
+  const int notReadable = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(notReadable, 0);
+  ASSERT_GE(::dup2(notReadable, *created.begin()), 0);
+  ::close(notReadable);
   form.show();
   FailureBoxWatcher watcher;
   QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });  // never hang
@@ -75,12 +181,11 @@ TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) 
   const int status = QApplication::exec();
   const std::string stderrText = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, 1);
-  EXPECT_FALSE(form.findChild<QTimer*>("Timer1")->isActive());
-  EXPECT_EQ(watcher.caption, form1::kCaption);
-  EXPECT_EQ(watcher.text, "The status register cannot be read");
-  // The platform may add notes of its own; ours is the first line.
+  EXPECT_TRUE(port.readTimesMs.empty());
+  EXPECT_FALSE(Timer1Of(form)->isActive());
+  EXPECT_EQ(watcher.text, "Cannot read Timer1's timer: Bad file descriptor");
   EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
-            "quorvane: the status register cannot be read\n");
+            "quorvane: cannot read Timer1's timer: Bad file descriptor\n");
 }
 
 // The whole run as the program's entry makes it, with a start-up that fails:
@@ -95,7 +200,7 @@ TEST(Timer1, AFailedLoadStopsTheTimerAndNeverShowsTheWindow) {
   const std::string stderrText = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, 1);
   EXPECT_FALSE(form.isVisible());
-  EXPECT_FALSE(form.findChild<QTimer*>("Timer1")->isActive());
+  EXPECT_FALSE(Timer1Of(form)->isActive());
   EXPECT_EQ(watcher.text, "The control register cannot be written");
   EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
             "quorvane: the control register cannot be written\n");

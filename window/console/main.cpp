@@ -4,16 +4,17 @@
 // Quorvane.log in the working directory; a failure ends it with one line
 // "quorvane: ..." on standard error and status 1.
 
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "common/clock_text.h"
+#include "common/failure.h"
 #include "common/system_clock.h"
 #include "port/inpout.h"
 #include "window/form1_description.h"
 #include "window/program_life.h"
+#include "window/tick_timer.h"
 
 namespace quorvane {
 namespace {
@@ -30,15 +31,13 @@ const char* FieldName(form1::StatusField field) {
 
 class ConsoleWindow final : public FrontEnd {
  public:
-  ConsoleWindow(PortIo& port, const Clock& clock) : clock_(clock), life_(*this, port, clock) {}
+  ConsoleWindow(PortIo& port, const Clock& clock)
+      : clock_(clock), life_(*this, port, clock), timer1_(form1::kTimer1.interval) {}
 
   ProgramLife& Life() { return life_; }
 
-  void StartTimer() override {
-    timerRunning_ = true;
-    nextTick_ = std::chrono::steady_clock::now() + form1::kTimer1.interval;
-  }
-  void StopTimer() override { timerRunning_ = false; }
+  void StartTimer() override { timer1_.Start(); }
+  void StopTimer() override { timer1_.Stop(); }
   // "Showing" prints the status line the window would show first.
   void ShowWindow() override { Print(form1::kStatusLine, life_.Text(form1::kStatusLine)); }
   void MinimiseWindow() override {}
@@ -46,16 +45,20 @@ class ConsoleWindow final : public FrontEnd {
   // The line on standard error is all the box there is.
   void ShowFailureBox(const std::string&) override {}
 
-  // Timer1's period; a tick that fell due during an answer runs once right
-  // after it, and missed ticks are not made up. Without a window nothing but
-  // a failure (or a signal) ends the loop.
+  // Sleeps until Timer1 is due, then ticks once: a tick that fell due
+  // during an answer runs once right after it, and missed ticks are not
+  // made up. Without a window nothing but a failure (or a signal) ends the
+  // loop.
   int RunEventLoop() override {
-    while (!ended_ && timerRunning_) {
-      std::this_thread::sleep_until(nextTick_);
-      life_.Timer1_Timer();
-      nextTick_ += form1::kTimer1.interval;
-      const auto now = std::chrono::steady_clock::now();
-      if (nextTick_ < now) nextTick_ = now;
+    while (!ended_ && timer1_.Running()) {
+      std::uint64_t due = 0;
+      try {
+        due = timer1_.WaitForExpirations();
+      } catch (const Failure& failure) {
+        life_.Timer1_Failed(failure.what());
+        break;
+      }
+      if (due > 0) life_.Timer1_Timer();
     }
     return status_;
   }
@@ -73,10 +76,9 @@ class ConsoleWindow final : public FrontEnd {
 
   const Clock& clock_;
   ProgramLife life_;
-  bool timerRunning_ = false;
+  TickTimer timer1_;
   bool ended_ = false;
   int status_ = 0;
-  std::chrono::steady_clock::time_point nextTick_;
 };
 
 }  // namespace

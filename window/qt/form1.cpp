@@ -5,12 +5,12 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-#include <QTimer>
 
 #include "window/form1_description.h"
 #include "window/qt/failure_box.h"
 #include "window/qt/icon.h"
 #include "window/qt/status_font.h"
+#include "window/qt/window_timer.h"
 
 namespace quorvane {
 
@@ -70,7 +70,7 @@ QFont WindowFont(const std::vector<QWidget*>& controls) {
 
 }  // namespace
 
-Form1::Form1(PortIo& port, const Clock& clock) : timer1_(new QTimer(this)), life_(*this, port, clock) {
+Form1::Form1(PortIo& port, const Clock& clock) : timer1_(new WindowTimer(form1::kTimer1.interval, this)), life_(*this, port, clock) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(form1::kCaption));
   setWindowIcon(MeasuringScreenIcon());
@@ -91,9 +91,8 @@ Form1::Form1(PortIo& port, const Clock& clock) : timer1_(new QTimer(this)), life
   statusLine->setPalette(palette);
 
   timer1_->setObjectName(QString::fromLatin1(form1::kTimer1.name));
-  timer1_->setTimerType(Qt::PreciseTimer);
-  timer1_->setInterval(form1::kTimer1.interval);
-  connect(timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
+  connect(timer1_, &WindowTimer::timeout, this, &Form1::Timer1_Timer);
+  connect(timer1_, &WindowTimer::failed, this, &Form1::Timer1_Failed);
   auto* ok = qobject_cast<QPushButton*>(controls_[form1::DefaultButtonIndex()]);
   connect(ok, &QPushButton::clicked, this, &Form1::Command1_Click);
 }
@@ -127,6 +126,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 }
 
 void Form1::Timer1_Timer() { life_.Timer1_Timer(); }
+void Form1::Timer1_Failed(const std::string& message) { life_.Timer1_Failed(message); }
 void Form1::Command1_Click() { life_.Command1_Click(); }
 
 }  // namespace quorvane

@@ -10,9 +10,9 @@
 #include "port/port_io.h"
 #include "window/program_life.h"
 
-class QTimer;
-
 namespace quorvane {
+
+class WindowTimer;
 
 // The program's one window on Qt Widgets: the controls of form1::kControls,
 // each with its name as object name, in tab order, and Timer1. It is the
@@ -47,11 +47,12 @@ class Form1 final : public QWidget, public FrontEnd {
 
  private slots:
   void Timer1_Timer();
+  void Timer1_Failed(const std::string& message);
   void Command1_Click();
 
  private:
   std::vector<QWidget*> controls_;  // as in form1::kControls
-  QTimer* timer1_;
+  WindowTimer* timer1_;
   ProgramLife life_;
 };
 

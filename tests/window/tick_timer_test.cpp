@@ -1,0 +1,126 @@
+// Timer1's clock on its own, with short periods: what a take returns, where
+// the deadlines lie, what stopping does, and how its failures read.
+#include "window/tick_timer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "common/failure.h"
+#include "window/tick_timer_posix.h"
+
+namespace quorvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC, as the timer's
+
+bool Readable(const TickTimer& timer) {
+  pollfd due{WaitDescriptor(timer), POLLIN, 0};
+  return ::poll(&due, 1, 0) == 1;
+}
+
+TEST(TickTimer, PeriodsDueWhileNobodyTookThemAreCountedAndTakenAtOnce) {
+  TickTimer timer(20ms);
+  EXPECT_EQ(timer.TakeExpirations(), 0u);  // never started
+  const auto start = Clock::now();
+  timer.Start();
+  std::this_thread::sleep_for(110ms);
+  const std::uint64_t taken = timer.TakeExpirations();
+  const auto elapsed = Clock::now() - start;
+  // Five came due (more if the sleep overslept), never more than the time allows.
+  EXPECT_GE(taken, 5u);
+  EXPECT_LE(taken, static_cast<std::uint64_t>(elapsed / 20ms));
+  // All of them went with that one take.
+  EXPECT_EQ(timer.TakeExpirations(), 0u);
+  EXPECT_FALSE(Readable(timer));
+}
+
+TEST(TickTimer, DeadlinesLieOnWholePeriodsFromTheStartHoweverLateTheTake) {
+  constexpr auto period = 200ms;
+  TickTimer timer(period);
+  const auto start = Clock::now();
+  timer.Start();
+  // The first comes one period after the start, never before.
+  EXPECT_EQ(timer.WaitForExpirations(), 1u);
+  EXPECT_GE(Clock::now() - start, period);
+  // A take half a period late does not move the next deadline: it is the
+  // next whole period after the start, not a period after the take.
+  std::this_thread::sleep_for(period + period / 2);
+  std::uint64_t taken = 1 + timer.TakeExpirations();
+  taken += timer.WaitForExpirations();
+  const auto sinceStart = Clock::now() - start;
+  EXPECT_GE(sinceStart, taken * period);
+  EXPECT_LT(sinceStart, taken * period + period * 2 / 5) << "re-armed from the take?";
+}
+
+TEST(TickTimer, StopDisarmsDropsWhatWasDueAndAStartArmsAfresh) {
+  TickTimer timer(20ms);
+  timer.Start();
+  std::this_thread::sleep_for(60ms);
+  timer.Stop();
+  EXPECT_FALSE(timer.Running());
+  EXPECT_EQ(timer.TakeExpirations(), 0u);
+  EXPECT_EQ(timer.WaitForExpirations(), 0u);  // at once, never waits for ever
+  std::this_thread::sleep_for(60ms);
+  EXPECT_FALSE(Readable(timer));
+
+  const auto restart = Clock::now();
+  timer.Start();
+  EXPECT_EQ(timer.WaitForExpirations(), 1u);
+  EXPECT_GE(Clock::now() - restart, 20ms);
+}
+
+TEST(TickTimer, NoDescriptorLeftMeansAFailureNamingTimer1AndTheReason) {
+  // The lowest free descriptor becomes the limit: the timer cannot have one.
+  const int lowestFree = ::dup(0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &previous), 0);
+  rlimit tight = previous;
+  tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  TickTimer timer(20ms);
+  std::string message;
+  try {
+    timer.Start();
+  } catch (const Failure& failure) {
+    message = failure.what();
+  }
+  ::setrlimit(RLIMIT_NOFILE, &previous);
+  EXPECT_EQ(message, "cannot make Timer1's timer: Too many open files");
+  EXPECT_FALSE(timer.Running());
+  // Once a descriptor is free again it starts.
+  timer.Start();
+  EXPECT_TRUE(timer.Running());
+}
+
+TEST(TickTimer, ADescriptorThatCannotBeReadIsAFailureNotALoop) {
+  TickTimer timer(20ms);
+  timer.Start();
+  // Something else behind the timer's descriptor: always "ready", never readable.
+  const int notReadable = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(notReadable, 0);
+  ASSERT_EQ(::dup2(notReadable, WaitDescriptor(timer)), WaitDescriptor(timer));
+  ::close(notReadable);
+  for (const bool waiting : {false, true}) {
+    SCOPED_TRACE(waiting ? "wait" : "take");
+    try {
+      waiting ? timer.WaitForExpirations() : timer.TakeExpirations();
+      ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(), "cannot read Timer1's timer: Bad file descriptor");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
