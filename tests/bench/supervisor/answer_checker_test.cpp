@@ -81,6 +81,14 @@ TEST_F(AnswerCheckerTest, AWellFormedAnswerInTimeIsOkWithItsLatencyAndStepErrors
   EXPECT_EQ(Totals().latenciesNs, std::vector<std::uint64_t>{400 * kMs});
   EXPECT_EQ(Totals().spacingErrorsNs, (std::vector<std::uint64_t>{0, 49 * kMs, 49 * kMs}));
   EXPECT_TRUE(checker_.Settled(At(5000)));
+  // What the benchmark and the tests take their own figures from.
+  ASSERT_EQ(Totals().judged.size(), 1u);
+  const JudgedAnswer& judged = Totals().judged.front();
+  EXPECT_EQ(judged.verdict, V::kOk);
+  EXPECT_EQ(judged.pollNs, At(400));
+  EXPECT_EQ(judged.writes, 4);
+  EXPECT_EQ(std::vector<std::uint64_t>(judged.writeNs, judged.writeNs + 4),
+            (std::vector<std::uint64_t>{At(400), At(1400), At(2449), At(3400)}));
 }
 
 TEST_F(AnswerCheckerTest, AnAnswerAfterTheLateLimitIsLateAndFails) {
@@ -147,6 +155,12 @@ TEST_F(AnswerCheckerTest, WrongValuesOrOrderAreMalformed) {
     Answer(500, c.values);
     Advance(6000);
     EXPECT_EQ(Totals().malformed, 1);
+    ASSERT_EQ(Totals().judged.size(), 1u);
+    EXPECT_EQ(Totals().judged[0].verdict, V::kMalformed);
+    // It ends at the wrong write, which is kept with its time.
+    const int wrong = Totals().judged[0].writes - 1;
+    EXPECT_NE(c.values[wrong], (std::array<std::int16_t, 4>{0, 1, 0, 1}[wrong]));
+    EXPECT_EQ(Totals().judged[0].writeNs[wrong], At(500 + 1000 * wrong));
     EXPECT_EQ(Totals().ok, 0);
     EXPECT_EQ(Totals().missing, 0) << "the request was answered, badly";
     EXPECT_TRUE(Totals().Failed());
@@ -195,6 +209,7 @@ TEST_F(AnswerCheckerTest, AWriteOneStepAfterAnAnswerSpoilsItButALaterStartUpWrit
   EXPECT_EQ(Totals().answers, 1);
   EXPECT_EQ(Totals().ok, 0);
   EXPECT_EQ(Totals().malformed, 1);
+  EXPECT_EQ(Totals().judged.back().verdict, V::kMalformed) << "the judged answer's verdict changes too";
 
   Write(20000, 1);  // long after: the program starting again
   Advance(21000);
@@ -280,6 +295,7 @@ TEST_F(AnswerCheckerTest, WritesToOtherPortsAreStray) {
   EXPECT_EQ(Verdicts(), (std::vector<V>{V::kStray, V::kStray}));
   EXPECT_EQ(Totals().strayWrites, 2);
   EXPECT_TRUE(Totals().Failed());
+  EXPECT_EQ(Faults(Totals()), "2 stray writes");
 }
 
 TEST_F(AnswerCheckerTest, AnAnswerRunningAtTheStartIsFollowedButNotCounted) {
