@@ -272,16 +272,17 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
 
 std::string SharedStateFile::Displacement() const {
   if (!state_) return {};
+  // The path first: a file renamed over ours has unlinked it too, and is
+  // better told as a replacement.
+  struct stat named {};
+  if (lstat(path_.c_str(), &named) == 0) {
+    if (named.st_dev != system_->device || named.st_ino != system_->inode) return ReplacedText(path_);
+    return {};
+  }
+  if (errno != ENOENT) return CannotText("examine", path_, SystemReason(errno));
   struct stat open {};
   if (fstat(system_->fd, &open) != 0) return CannotText("examine", path_, SystemReason(errno));
-  if (open.st_nlink == 0) return DeletedText(path_);
-  struct stat named {};
-  if (lstat(path_.c_str(), &named) != 0) {
-    if (errno == ENOENT) return MovedAwayText(path_);
-    return CannotText("examine", path_, SystemReason(errno));
-  }
-  if (named.st_dev != system_->device || named.st_ino != system_->inode) return ReplacedText(path_);
-  return {};
+  return open.st_nlink == 0 ? DeletedText(path_) : MovedAwayText(path_);
 }
 
 }  // namespace quorvane::simport

@@ -214,9 +214,14 @@ TEST_F(SimulatedPortLibrary, FileLosingItsPlaceWhileInUseIsReported) {
       {"deleted", [&] { std::filesystem::remove(path); }, "the simulated port file " + path + " was deleted while in use"},
       {"moved away", [&] { std::filesystem::rename(path, path + ".old"); },
        "the simulated port file " + path + " was deleted or moved away while in use"},
-      {"replaced", [&] {
+      {"replaced after a move", [&] {
          std::filesystem::rename(path, path + ".old");
          SimulatedPort another(path);
+       },
+       "the simulated port file " + path + " was replaced by another file while in use"},
+      {"renamed over", [&] {
+         { SimulatedPort another(path + ".new"); }
+         std::filesystem::rename(path + ".new", path);
        },
        "the simulated port file " + path + " was replaced by another file while in use"},
   };
