@@ -216,7 +216,7 @@ Outcome CheckAndMap(int fd, const std::string& path, StateFile** state, std::str
   return Outcome::kMapped;
 }
 
-std::string DefaultPath() { return kDefaultPathPrefix + std::to_string(geteuid()); }
+std::string DefaultPath() { return std::string("/tmp/") + kDefaultFileNamePrefix + std::to_string(geteuid()); }
 
 }  // namespace
 

@@ -8,8 +8,9 @@
 // atomically (see port_state.h); nothing is ever read or written by halves.
 //
 // Where the file lives: $QUORVANE_SIMULATED_PORT when set and not empty,
-// otherwise /tmp/quorvane-simulated-port-<uid> (one per user, by effective uid, so both sides
-// agree without settings).
+// otherwise /tmp/quorvane-simulated-port-<uid> (one per user, by effective
+// uid, so both sides agree without settings; on Windows
+// %TEMP%\quorvane-simulated-port-<user name>).
 //
 // An absent file is built whole under a temporary name in the same folder
 // and then put in place only if no file of that name appeared meanwhile; an
@@ -37,7 +38,8 @@ inline constexpr std::uint32_t kVersion = 1;
 inline constexpr std::uint32_t kRingCapacity = 4096;  // a power of two
 
 inline constexpr const char* kPathVariable = "QUORVANE_SIMULATED_PORT";
-inline constexpr const char* kDefaultPathPrefix = "/tmp/quorvane-simulated-port-";
+// The default file's name, before the user's number or name.
+inline constexpr const char* kDefaultFileNamePrefix = "quorvane-simulated-port-";
 
 // The simulated port's registers: the program's port map, at the
 // conventional first port.

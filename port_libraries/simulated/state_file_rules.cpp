@@ -21,7 +21,7 @@ std::string CannotText(const std::string& doing, const std::string& path, const 
 std::string NotRegularFileText(const std::string& path) { return File(path) + " is not a regular file"; }
 
 std::string OtherOwnerText(const std::string& path) {
-  return File(path) + " belongs to another user, in a folder anyone can write to: it is not ours";
+  return File(path) + " belongs to another user: it is not ours";
 }
 
 std::string WrongSizeText(const std::string& path, std::uint64_t size) {

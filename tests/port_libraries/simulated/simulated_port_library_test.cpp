@@ -189,7 +189,7 @@ TEST_F(SimulatedPortLibrary, RefusesAnotherUsersFileInASharedFolderHoweverThePat
     auto library = LoadLibrary();
     EXPECT_EQ(library->isOpen(), 0);
     EXPECT_EQ(std::string(library->lastError()),
-              "the simulated port file " + path + " belongs to another user, in a folder anyone can write to: it is not ours");
+              "the simulated port file " + path + " belongs to another user: it is not ours");
     EXPECT_EQ(RunTool("status").exitCode, 1);
   }
   EXPECT_EQ(quorvane::testing::ReadAll(shared / "state"), planted);
