@@ -73,8 +73,7 @@ TEST(StateFile, TakenAwayWhileTheProgramRunsEndsItWithAMessageNamingTheFile) {
     const auto status = EndOfRun(run, c.window);
     ASSERT_TRUE(status) << "the program went on without its state file\n" << run.Output();
     EXPECT_EQ(*status, 1) << run.Output();
-    const std::string prefix = c.window ? "quorvane: " : "quorvane-console: ";
-    const std::string expected = prefix + "the port library libinpout32.so failed to read port 889: the simulated port file " +
+    const std::string expected = "quorvane: the port library libinpout32.so failed to read port 889: the simulated port file " +
                                  folder.StatePath().string() + " " + c.what;
     EXPECT_NE(run.Stderr().find(expected + "\n"), std::string::npos) << run.Output();
   }
