@@ -10,12 +10,15 @@ InpoutLibrary::InpoutLibrary(std::string fileName) : fileName_(std::move(fileNam
 
 std::int16_t InpoutLibrary::Inp32(std::int16_t port) {
   if (!inp32_) inp32_ = reinterpret_cast<Inp32Function>(Operation("Inp32"));
-  return inp32_(port);
+  const std::int16_t value = inp32_(port);
+  ThrowIfLastCallFailed("read port " + std::to_string(port));
+  return value;
 }
 
 void InpoutLibrary::Out32(std::int16_t port, std::int16_t value) {
   if (!out32_) out32_ = reinterpret_cast<Out32Function>(Operation("Out32"));
   out32_(port, value);
+  ThrowIfLastCallFailed("write " + std::to_string(value) + " to port " + std::to_string(port));
 }
 
 DynamicLibrary& InpoutLibrary::Library() {
@@ -23,15 +26,17 @@ DynamicLibrary& InpoutLibrary::Library() {
   auto library = std::make_unique<DynamicLibrary>(fileName_);
   const auto isOpen =
       reinterpret_cast<IsInpOutDriverOpenFunction>(library->Find("IsInpOutDriverOpen", nullptr));
+  const auto lastError =
+      reinterpret_cast<InpOutLastErrorFunction>(library->Find("InpOutLastError", nullptr));
   if (isOpen && isOpen() == 0) {
     std::string reason = "its driver is not open";
-    if (const auto lastError =
-            reinterpret_cast<InpOutLastErrorFunction>(library->Find("InpOutLastError", nullptr))) {
+    if (lastError) {
       const char* text = lastError();
       if (text && *text) reason = text;
     }
     throw Failure("the port library " + fileName_ + " cannot reach the parallel port: " + reason);
   }
+  lastError_ = lastError;
   library_ = std::move(library);
   return *library_;
 }
@@ -43,6 +48,12 @@ void* InpoutLibrary::Operation(const char* name) {
   if (!address)
     throw Failure("the port library " + fileName_ + " has no operation " + name + ": " + reason);
   return address;
+}
+
+void InpoutLibrary::ThrowIfLastCallFailed(const std::string& doing) const {
+  if (!lastError_) return;
+  const char* text = lastError_();
+  if (text && *text) throw Failure("the port library " + fileName_ + " failed to " + doing + ": " + text);
 }
 
 }  // namespace quorvane

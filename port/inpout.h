@@ -19,6 +19,12 @@ namespace quorvane {
 // permission). When it exports IsInpOutDriverOpen, that is asked once, right
 // after loading, and a 0 is a failure rather than writes that go nowhere. A
 // library without it is used as it is.
+//
+// Inp32 and Out32 cannot return a failure themselves. When the library
+// exports InpOutLastError, it is asked after every call, and a text there
+// (the call failed: a port that stopped answering) is a failure naming the
+// library and the access, rather than a read of 0 or a write that went
+// nowhere. A library with only Inp32 and Out32 is trusted.
 class InpoutLibrary final : public PortIo {
  public:
   explicit InpoutLibrary(std::string fileName = INPOUT_LIBRARY_NAME);
@@ -29,11 +35,15 @@ class InpoutLibrary final : public PortIo {
  private:
   DynamicLibrary& Library();
   void* Operation(const char* name);
+  // Throws Failure when the library says its last call failed; doing names
+  // the access ("read port 889").
+  void ThrowIfLastCallFailed(const std::string& doing) const;
 
   std::string fileName_;
   std::unique_ptr<DynamicLibrary> library_;
   Inp32Function inp32_ = nullptr;
   Out32Function out32_ = nullptr;
+  InpOutLastErrorFunction lastError_ = nullptr;  // looked up once, when loaded
 };
 
 }  // namespace quorvane

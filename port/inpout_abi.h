@@ -24,9 +24,13 @@ typedef void(INPOUT_CALL* Out32Function)(short port, short value);
 // load without reaching the hardware (no driver, no permission) exports it.
 typedef int(INPOUT_CALL* IsInpOutDriverOpenFunction)(void);
 
-// Optional, ours: when IsInpOutDriverOpen returned 0, why, in words a user
-// can act on ("permission denied on /dev/parport0: add the user to group
-// lp"). The text stays valid until the library's next call.
+// Optional, ours: what became of the library's last call, in words a user
+// can act on. After IsInpOutDriverOpen returned 0, why ("permission denied on
+// /dev/parport0: add the user to group lp"). After an Inp32 or Out32 that
+// worked, an empty text; after one that failed, why ("reading the status
+// lines of parport0 failed: Input/output error"), since neither operation
+// can return a failure itself. The text stays valid until the library's next
+// call.
 typedef const char*(INPOUT_CALL* InpOutLastErrorFunction)(void);
 
 #ifdef __cplusplus

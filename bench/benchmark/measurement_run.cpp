@@ -11,9 +11,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bench/benchmark/answer_timing.h"
+#include "bench/benchmark/answer_judge.h"
 #include "bench/benchmark/process_usage.h"
 #include "bench/benchmark/program_under_test.h"
+#include "bench/benchmark/record_timing.h"
 #include "bench/benchmark/window_probe.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 #include "window/form1_description.h"
@@ -26,6 +27,16 @@ using namespace std::chrono_literals;
 using simport::Access;
 
 bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort; }
+
+// From now to a time of the port's record (negative when it has passed).
+std::chrono::nanoseconds SinceNow(std::uint64_t timeNs) {
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) - static_cast<std::int64_t>(simport::NowNs()));
+}
+
+void AddStepErrors(const supervisor::JudgedAnswer& answer, Results& results) {
+  const std::vector<double> errors = StepErrorsUs(answer);
+  for (std::size_t step = 0; step < errors.size(); ++step) results.stepErrorUs[step].push_back(errors[step]);
+}
 
 void Say(const std::string& text) {
   std::cerr << "[bench] " << text << std::endl;
@@ -99,6 +110,10 @@ void Measure(const Options& options, Results& results) {
   if (sched0 && sched1) results.idleScheduledPercent = (*sched1 - *sched0) / span * 100.0;
   results.tickMs = IdleTickIntervalsMs(program.Accesses(), idleFrom, program.Accesses().size());
 
+  // Every answer from here on is judged by the supervisor's checker; the
+  // edge timing comes from the answers it judged.
+  AnswerJudge judge(program);
+
   // Single requests, raised at phases spread over the tick so the
   // raise-to-first-edge latency covers the whole range.
   Say("timing " + std::to_string(options.sequences) + " single requests");
@@ -108,31 +123,26 @@ void Measure(const Options& options, Results& results) {
     const auto poll = program.WaitFor(IsPoll, 3s);
     if (!poll) throw std::runtime_error("the program stopped polling");
     const auto offset = std::chrono::milliseconds(100 + 800 * i / options.sequences);
-    std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(poll->timeNs)) +
-                                  offset);
-    const std::size_t from = program.Accesses().size();
-    program.Port().RaiseRequest();
+    std::this_thread::sleep_for(SinceNow(poll->timeNs) + offset);
+    const std::size_t answersBefore = judge.Answers().size();
+    judge.RaiseRequest();
     const auto raisedNs = simport::NowNs();
     const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
-    program.Port().DropRequest();
+    judge.DropRequest();
     if (!first) throw std::runtime_error("a request was not answered");
     results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
     // Sleep through the answer rather than watch it, so this side takes no
     // CPU time from the program while it times its steps.
     std::this_thread::sleep_for(3100ms);
-    program.Collect();
-    const std::size_t done = program.Accesses().size();
-    if (FindAnswers(program.Accesses(), from, done).empty()) {
-      for (int e = 0; e < 3; ++e) program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
+    judge.Update();
+    for (int e = 0; e < 3 && judge.AnswerRunning(); ++e) {
+      program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
+      judge.Update();
     }
-    const auto answers = FindAnswers(program.Accesses(), from, program.Accesses().size());
-    for (const auto& answer : answers) {
-      ++results.answersTimed;
-      if (!answer.wellFormed) ++results.malformed;
-      results.pollToEdgeUs.push_back(Ms(answer.poll.timeNs, answer.edges[0].timeNs) * 1000.0);
-      for (int step = 0; step < 3; ++step)
-        results.stepErrorUs[step].push_back(
-            (Ms(answer.edges[step].timeNs, answer.edges[step + 1].timeNs) - 1000.0) * 1000.0);
+    for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
+      const supervisor::JudgedAnswer& answer = judge.Answers()[k];
+      if (answer.pollNs) results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
+      AddStepErrors(answer, results);
     }
   }
 
@@ -147,17 +157,15 @@ void Measure(const Options& options, Results& results) {
   // back, and the gap from one answer's end to the next one's start.
   Say("holding a request for " + std::to_string(options.heldAnswers) + " answers");
   program.WaitFor(IsPoll, 3s);
-  const std::size_t heldFrom = program.Accesses().size();
+  const std::size_t heldFrom = judge.Answers().size();
   const auto heldCpu0 = CpuSeconds(program.Pid());
   const auto h0 = simport::NowNs();
-  program.Port().RaiseRequest();
+  judge.RaiseRequest();
   const auto heldDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5 * options.heldAnswers);
   for (;;) {
     std::this_thread::sleep_for(500ms);
-    program.Collect();
-    if (FindAnswers(program.Accesses(), heldFrom, program.Accesses().size()).size() >=
-        static_cast<std::size_t>(options.heldAnswers))
-      break;
+    judge.Update();
+    if (judge.Answers().size() - heldFrom >= static_cast<std::size_t>(options.heldAnswers)) break;
     if (std::chrono::steady_clock::now() > heldDeadline) {
       results.notes.push_back("the held request stopped being answered");
       break;
@@ -165,17 +173,17 @@ void Measure(const Options& options, Results& results) {
   }
   const auto heldCpu1 = CpuSeconds(program.Pid());
   const double heldSpan = Ms(h0, simport::NowNs()) / 1000.0;
-  program.Port().DropRequest();
+  judge.DropRequest();
   if (heldCpu0 && heldCpu1) results.heldCpuPercent = (*heldCpu1 - *heldCpu0) / heldSpan * 100.0;
-  const auto held = FindAnswers(program.Accesses(), heldFrom, program.Accesses().size());
-  for (std::size_t k = 0; k < held.size(); ++k) {
-    ++results.answersTimed;
-    if (!held[k].wellFormed) ++results.malformed;
-    for (int step = 0; step < 3; ++step)
-      results.stepErrorUs[step].push_back(
-          (Ms(held[k].edges[step].timeNs, held[k].edges[step + 1].timeNs) - 1000.0) * 1000.0);
-    if (k > 0) results.heldGapMs.push_back(Ms(held[k - 1].edges[3].timeNs, held[k].edges[0].timeNs));
+  for (std::size_t k = heldFrom; k < judge.Answers().size(); ++k) {
+    const supervisor::JudgedAnswer& answer = judge.Answers()[k];
+    AddStepErrors(answer, results);
+    if (k == heldFrom) continue;
+    const supervisor::JudgedAnswer& previous = judge.Answers()[k - 1];
+    if (previous.writes == 4) results.heldGapMs.push_back(Ms(previous.writeNs[3], answer.writeNs[0]));
   }
+  judge.Finish();
+  results.verdicts = judge.Totals();
 
   if (const auto peak = PeakResidentKiB(program.Pid())) results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
   results.lost = program.Lost();

@@ -33,7 +33,7 @@ std::vector<Row> Table(const Results& r) {
   }
   const double allMax = Percentile(allSteps, 100);
   rows.push_back({"edge spacing error, all steps: median", Fixed(Percentile(allSteps, 50), 1) + " us", "", ""});
-  rows.push_back({"edge spacing error, all steps: max / p99 (" + std::to_string(r.answersTimed) + " answers)",
+  rows.push_back({"edge spacing error, all steps: max / p99 (" + std::to_string(r.verdicts.answers) + " answers)",
                   Fixed(allMax, 1) + " / " + Fixed(Percentile(allSteps, 99), 1) + " us", "max <= 100 us",
                   verdict(allMax <= 100.0)});
   rows.push_back({"involuntary context switches of the program during the single answers",
@@ -87,7 +87,7 @@ void PrintTable(const Results& r, const std::vector<Row>& rows) {
   std::cout << "| measure | value | target | holds |\n|---|---|---|---|\n";
   for (const Row& row : rows)
     std::cout << "| " << row.measure << " | " << row.value << " | " << row.target << " | " << row.holds << " |\n";
-  if (r.malformed) std::cout << "\n" << r.malformed << " answer(s) were malformed.\n";
+  if (r.verdicts.Failed()) std::cout << "\nThe answer checker found: " << supervisor::Faults(r.verdicts) << ".\n";
   if (r.lost) std::cout << "\n" << r.lost << " port access(es) were lost from the record.\n";
   for (const std::string& note : r.notes) std::cout << "\nNote: " << note << "\n";
 }
@@ -139,7 +139,10 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
       << "  \"idle_scheduled_cpu_percent\": " << Fixed(r.idleScheduledPercent, 4) << ",\n"
       << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
-      << "  \"answers_timed\": " << r.answersTimed << ",\n  \"malformed_answers\": " << r.malformed
+      << "  \"answers_timed\": " << r.verdicts.answers << ",\n  \"answers_ok\": " << r.verdicts.ok
+      << ",\n  \"late_answers\": " << r.verdicts.late << ",\n  \"malformed_answers\": " << r.verdicts.malformed
+      << ",\n  \"unrequested_answers\": " << r.verdicts.unrequested
+      << ",\n  \"missing_answers\": " << r.verdicts.missing << ",\n  \"stray_writes\": " << r.verdicts.strayWrites
       << ",\n  \"lost_accesses\": " << r.lost << ",\n  \"involuntary_switches_in_answers\": "
       << r.switchesInAnswers << ",\n  \"steal_percent_in_answers\": " << Fixed(r.stealPercentInAnswers, 3)
       << ",\n  \"busy_loop_gaps_over_100us_per_s\": " << Fixed(r.probeGapsPerSecond, 2)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/supervisor/answer_checker.h"
+
 namespace quorvane::bench {
 
 struct Results {
@@ -17,7 +19,8 @@ struct Results {
   double idleSeconds = 0, idleCpuPercent = 0, idleScheduledPercent = 0;
   std::vector<double> tickMs;
   std::vector<double> stepErrorUs[3];
-  int answersTimed = 0, malformed = 0;
+  // The checker's verdicts on every answer timed (the single and the held ones).
+  supervisor::Tally verdicts;
   std::vector<double> raiseToEdgeMs, pollToEdgeUs;
   double heldCpuPercent = 0;
   std::vector<double> heldGapMs;

@@ -1,6 +1,8 @@
 #include "bench/supervisor/answer_checker.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "port_libraries/simulated/simulated_port_layout.h"
 
@@ -38,6 +40,19 @@ const char* VerdictName(Verdict verdict) {
     case Verdict::kUnfinished: return "UNFINISHED";
   }
   return "?";
+}
+
+std::string Faults(const Tally& tally) {
+  std::string faults;
+  const auto add = [&](int count, const char* what) {
+    if (count > 0) faults += (faults.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  add(tally.missing, "missing");
+  add(tally.late, "late");
+  add(tally.malformed, "malformed");
+  add(tally.unrequested, "unrequested");
+  add(tally.strayWrites, "stray writes");
+  return faults;
 }
 
 double AnswerChecker::Seconds(std::uint64_t timeNs) const {
@@ -131,7 +146,7 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
     if (answer_) {
       answer_->problems.push_back("write " + std::to_string(answer_->writes + 1) + " was " + Hex(access.value) +
                                   ", only 0 and 1 belong in an answer");
-      ++answer_->writes;  // one of the four, though wrong
+      answer_->writeNs[answer_->writes++] = t;  // one of the four, though wrong
       EndAnswer(t);
     } else if (counted) {
       ++tally_.strayWrites;
@@ -148,7 +163,7 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
       answer.problems.push_back("write " + std::to_string(step + 1) + " was " + std::to_string(value) +
                                 ", expected " + std::to_string(kAnswerPattern[step]) + " (0, 1, 0, 1)");
       level_ = value;
-      ++answer.writes;  // one of the four, though wrong
+      answer.writeNs[answer.writes++] = t;  // one of the four, though wrong
       EndAnswer(t);
       return;
     }
@@ -187,6 +202,7 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
         Count(lastAnswer_->verdict, -1);
         Count(Verdict::kMalformed, +1);
         lastAnswer_->verdict = Verdict::kMalformed;
+        tally_.judged.back().verdict = Verdict::kMalformed;  // the last answer counted is that one
       }
       Report(t, Verdict::kMalformed,
              Format("answer malformed: an extra write of 1, %.3f ms after its last write", (t - lastAnswer_->endNs) / 1e6));
@@ -208,6 +224,7 @@ void AnswerChecker::StartAnswer(const Access& access) {
 
   // The poll that started it: the last status read since the previous answer.
   const bool pollSinceLastAnswer = lastPoll_ && (!lastAnswer_ || lastPoll_->timeNs >= lastAnswer_->endNs);
+  if (pollSinceLastAnswer) answer.pollNs = lastPoll_->timeNs;
   answer.requested = pollSinceLastAnswer && lastPoll_->sawRequest;
   if (!answer.requested) {
     if (!pollSinceLastAnswer) answer.unrequestedWhy = "no poll of the request line came before it";
@@ -261,6 +278,9 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
   if (answer.counted) {
     Count(verdict, +1);
     Report(timeNs, verdict, text);
+    JudgedAnswer judged{verdict, answer.pollNs, {}, answer.writes};
+    std::copy(std::begin(answer.writeNs), std::end(answer.writeNs), judged.writeNs);
+    tally_.judged.push_back(judged);
   }
   lastAnswer_ = LastAnswer{timeNs, verdict, answer.counted};
   absorbWrites_ = 4 - answer.writes;

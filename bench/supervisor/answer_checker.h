@@ -63,6 +63,15 @@ struct Finding {
   std::string text;
 };
 
+// One answer as judged, with its times, from which a caller takes figures
+// of its own (the benchmark's edge timing, a test's gap between answers).
+struct JudgedAnswer {
+  Verdict verdict;                      // kOk, kLate, kMalformed or kUnrequested
+  std::optional<std::uint64_t> pollNs;  // the last poll before it, when one came since the answer before
+  std::uint64_t writeNs[4]{};           // the first `writes` of them were seen
+  int writes = 0;
+};
+
 struct Tally {
   int requests = 0;  // raises of the request line that call for an answer
   int pulses = 0;    // raises that must not be answered
@@ -73,9 +82,14 @@ struct Tally {
   std::vector<std::uint64_t> spacingErrorsNs;
   // Request to first edge, for requests raised while the program was idle.
   std::vector<std::uint64_t> latenciesNs;
+  // Every answer counted, in order; a verdict changed later is changed here.
+  std::vector<JudgedAnswer> judged;
 
   bool Failed() const { return late + malformed + unrequested + missing + strayWrites > 0; }
 };
+
+// What made a tally fail, e.g. "1 missing, 2 late"; empty when nothing did.
+std::string Faults(const Tally& tally);
 
 class AnswerChecker {
  public:
@@ -111,6 +125,7 @@ class AnswerChecker {
   struct Answer {
     std::uint64_t writeNs[4]{};
     int writes = 0;
+    std::optional<std::uint64_t> pollNs;
     bool counted = false;     // started after countFromNs
     bool requested = false;   // a poll saw the request line raised by a request
     std::string unrequestedWhy;

@@ -70,18 +70,10 @@ std::string JsonMicroseconds(const std::vector<std::uint64_t>& ns) {
 }
 
 std::string FailureCauses(const RunSummary& summary) {
-  const Tally& t = summary.tally;
-  std::string causes;
-  const auto add = [&](int count, const char* what) {
-    if (count > 0) causes += (causes.empty() ? "" : ", ") + std::to_string(count) + " " + what;
-  };
-  add(t.missing, "missing");
-  add(t.late, "late");
-  add(t.malformed, "malformed");
-  add(t.unrequested, "unrequested");
-  add(t.strayWrites, "stray writes");
-  add(summary.unplacedPulses, "pulses not placed");
-  if (summary.neverPolled) causes += std::string(causes.empty() ? "" : ", ") + "the program never polled";
+  std::string causes = Faults(summary.tally);
+  const auto add = [&](const std::string& cause) { causes += (causes.empty() ? "" : ", ") + cause; };
+  if (summary.unplacedPulses > 0) add(std::to_string(summary.unplacedPulses) + " pulses not placed");
+  if (summary.neverPolled) add("the program never polled");
   return causes;
 }
 

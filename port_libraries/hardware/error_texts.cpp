@@ -29,6 +29,10 @@ std::string LibraryError(int code) {
       return "not available on this system";
     case E1284_INVALIDPORT:
       return "invalid or already open port";
+    case E1284_NOTIMPL:
+      return "not implemented by libieee1284";
+    case E1284_SYS:
+      return "system error";
     default:
       return "libieee1284 error " + std::to_string(code);
   }
@@ -98,6 +102,22 @@ std::string NoPinAccessText(const parport& port) {
 std::string NotOnBoundPortText(std::uint16_t address, const parport& port) {
   return "address " + Hex(address) + " is not on " + Name(port) + " at " + Hex(port.base_addr) +
          ", the port in use";
+}
+
+std::string AccessFailedText(const parport& port, const std::string& doing, CallResult result) {
+  const std::string head = doing + " of " + Name(port) + " failed";
+  if (IsPermission(result.error)) return head + ": " + PermissionText(DeviceNode(port));
+  if (result.error != 0) return head + ": " + std::strerror(result.error);
+  // No errno: typically a device node with no working driver behind it.
+  return head + " (" + LibraryError(result.code) +
+         ", no reason given): check that the parport_pc and ppdev modules are loaded (lsmod | grep "
+         "parport), that the port is enabled in the firmware setup, and that /proc/sys/dev/parport "
+         "lists " + Name(port);
+}
+
+std::string NoSuchRegisterText(std::uint16_t address, const parport& port) {
+  return "address " + Hex(address) + " is not a register this library reaches: only data, status and "
+         "control, at " + Hex(port.base_addr) + " to " + Hex(port.base_addr + 2) + " on " + Name(port);
 }
 
 }  // namespace quorvane::hardware

@@ -26,4 +26,13 @@ std::string NoPinAccessText(const parport& port);
 
 std::string NotOnBoundPortText(std::uint16_t address, const parport& port);
 
+// A register access that failed on a bound port; doing says which ("reading
+// the status lines"). Where libieee1284 gives no reason, the text says what
+// the user can check.
+std::string AccessFailedText(const parport& port, const std::string& doing, CallResult result);
+
+// The fourth address of a port (base + 3), which a PC port reaches only in
+// EPP mode.
+std::string NoSuchRegisterText(std::uint16_t address, const parport& port);
+
 }  // namespace quorvane::hardware

@@ -28,20 +28,21 @@ bool HardwarePort::Reachable() {
 std::uint8_t HardwarePort::Read(std::uint16_t address) {
   parport* port = PortFor(address);
   if (!port) return 0;
-  int lines = -1;
+  int lines = 0;
   switch (SplitAddress(address).reg) {
     case Register::kData:
-      lines = calls_.ReadData(*port);
-      return lines < 0 ? 0 : static_cast<std::uint8_t>(lines);
+      if (!Succeeded(calls_.ReadData(*port, &lines), *port, "reading the data lines")) return 0;
+      return static_cast<std::uint8_t>(lines);
     case Register::kStatus:
-      lines = calls_.ReadStatus(*port);
-      return lines < 0 ? 0 : StatusRegisterFromLines(lines);
+      if (!Succeeded(calls_.ReadStatus(*port, &lines), *port, "reading the status lines")) return 0;
+      return StatusRegisterFromLines(lines);
     case Register::kControl:
-      lines = calls_.ReadControl(*port);
-      return lines < 0 ? 0 : ControlRegisterFromLines(lines);
+      if (!Succeeded(calls_.ReadControl(*port, &lines), *port, "reading the control lines")) return 0;
+      return ControlRegisterFromLines(lines);
     case Register::kNone:
       break;
   }
+  lastError_ = NoSuchRegisterText(address, *port);
   return 0;
 }
 
@@ -50,15 +51,24 @@ void HardwarePort::Write(std::uint16_t address, std::uint8_t value) {
   if (!port) return;
   switch (SplitAddress(address).reg) {
     case Register::kData:
-      calls_.WriteData(*port, value);
-      break;
+      Succeeded(calls_.WriteData(*port, value), *port, "writing the data lines");
+      return;
     case Register::kControl:
-      calls_.WriteControl(*port, ControlLinesFromRegister(value));
-      break;
-    case Register::kStatus:  // read-only on a PC port
+      Succeeded(calls_.WriteControl(*port, ControlLinesFromRegister(value)), *port,
+                "writing the control lines");
+      return;
+    case Register::kStatus:  // read-only on a PC port, which ignores a write there
+      return;
     case Register::kNone:
       break;
   }
+  lastError_ = NoSuchRegisterText(address, *port);
+}
+
+bool HardwarePort::Succeeded(CallResult result, const parport& port, const char* doing) {
+  if (result.code == E1284_OK) return true;
+  lastError_ = AccessFailedText(port, doing, result);
+  return false;
 }
 
 parport* HardwarePort::PortFor(std::uint16_t address) {
@@ -69,6 +79,7 @@ parport* HardwarePort::PortFor(std::uint16_t address) {
     lastError_ = NotOnBoundPortText(address, *port_);
     return nullptr;
   }
+  lastError_.clear();  // this access starts clean; only its own failure shows
   return port_;
 }
 

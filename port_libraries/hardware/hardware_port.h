@@ -28,14 +28,17 @@ class HardwarePort {
   // used yet) and says whether it is ready.
   bool Reachable();
 
-  // Reads a register as the PC port shows it; 0 when it cannot be read.
+  // Reads a register as the PC port shows it; 0 when it cannot be read, and
+  // LastError() then says why.
   std::uint8_t Read(std::uint16_t address);
 
-  // Writes a register as the PC port takes it; nothing when the port is
-  // unreachable or the register is read-only.
+  // Writes a register as the PC port takes it (a write to the read-only
+  // status register is ignored, as the PC port does). When the port is
+  // unreachable or the write fails, LastError() says why.
   void Write(std::uint16_t address, std::uint8_t value);
 
-  // Why the port is not reachable, or why the last access was refused.
+  // Empty after an access that worked; otherwise why the port is not
+  // reachable, or why the last access failed.
   const std::string& LastError() const { return lastError_; }
 
  private:
@@ -45,6 +48,8 @@ class HardwarePort {
   parport* PortFor(std::uint16_t address);
   bool Bind(std::uint16_t base);
   bool Fail(std::string reason);
+  // False, with the reason kept, when a register access failed.
+  bool Succeeded(CallResult result, const parport& port, const char* doing);
 
   Ieee1284Calls& calls_;
   State state_ = State::kUnbound;

@@ -27,11 +27,15 @@ class Ieee1284Calls {
   virtual CallResult Claim(parport& port) = 0;
   virtual void Release(parport& port) = 0;
   virtual void Close(parport& port) = 0;
-  virtual int ReadStatus(parport& port) = 0;
-  virtual int ReadControl(parport& port) = 0;
-  virtual void WriteControl(parport& port, unsigned char lines) = 0;
-  virtual int ReadData(parport& port) = 0;
-  virtual void WriteData(parport& port, unsigned char value) = 0;
+  // The register accesses. A read puts the line values in *lines when it
+  // works; libieee1284 reports a failed read as a negative E1284 code. It
+  // gives no result for a write, so a write has failed when the system call
+  // beneath it left an errno (code E1284_SYS).
+  virtual CallResult ReadStatus(parport& port, int* lines) = 0;
+  virtual CallResult ReadControl(parport& port, int* lines) = 0;
+  virtual CallResult WriteControl(parport& port, unsigned char lines) = 0;
+  virtual CallResult ReadData(parport& port, int* value) = 0;
+  virtual CallResult WriteData(parport& port, unsigned char value) = 0;
 
   // 0 when this process may read and write the device node at path, else the
   // errno that says why not. libieee1284's own errno after a failed open is

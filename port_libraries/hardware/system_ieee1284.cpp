@@ -8,6 +8,18 @@ namespace quorvane::hardware {
 
 namespace {
 CallResult Result(int code) { return {code, code == E1284_OK ? 0 : errno}; }
+
+// A read gives the lines (0 to 255) or a negative E1284 code.
+CallResult Lines(int returned, int* lines) {
+  if (returned < 0) return {returned, errno};
+  *lines = returned;
+  return {};
+}
+
+// libieee1284's writes return nothing; the ioctl (ppdev) or write
+// (/dev/port) beneath them sets errno only when it fails, and errno was
+// cleared just before the call.
+CallResult WriteResult() { return errno == 0 ? CallResult{} : CallResult{E1284_SYS, errno}; }
 }  // namespace
 
 CallResult SystemIeee1284::FindPorts(parport_list& list) {
@@ -31,18 +43,31 @@ void SystemIeee1284::Release(parport& port) { ieee1284_release(&port); }
 
 void SystemIeee1284::Close(parport& port) { ieee1284_close(&port); }
 
-int SystemIeee1284::ReadStatus(parport& port) { return ieee1284_read_status(&port); }
-
-int SystemIeee1284::ReadControl(parport& port) { return ieee1284_read_control(&port); }
-
-void SystemIeee1284::WriteControl(parport& port, unsigned char lines) {
-  ieee1284_write_control(&port, lines);
+CallResult SystemIeee1284::ReadStatus(parport& port, int* lines) {
+  errno = 0;
+  return Lines(ieee1284_read_status(&port), lines);
 }
 
-int SystemIeee1284::ReadData(parport& port) { return ieee1284_read_data(&port); }
+CallResult SystemIeee1284::ReadControl(parport& port, int* lines) {
+  errno = 0;
+  return Lines(ieee1284_read_control(&port), lines);
+}
 
-void SystemIeee1284::WriteData(parport& port, unsigned char value) {
+CallResult SystemIeee1284::WriteControl(parport& port, unsigned char lines) {
+  errno = 0;
+  ieee1284_write_control(&port, lines);
+  return WriteResult();
+}
+
+CallResult SystemIeee1284::ReadData(parport& port, int* value) {
+  errno = 0;
+  return Lines(ieee1284_read_data(&port), value);
+}
+
+CallResult SystemIeee1284::WriteData(parport& port, unsigned char value) {
+  errno = 0;
   ieee1284_write_data(&port, value);
+  return WriteResult();
 }
 
 int SystemIeee1284::DeviceAccessError(const std::string& path) {

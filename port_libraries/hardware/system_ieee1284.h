@@ -13,11 +13,11 @@ class SystemIeee1284 final : public Ieee1284Calls {
   CallResult Claim(parport& port) override;
   void Release(parport& port) override;
   void Close(parport& port) override;
-  int ReadStatus(parport& port) override;
-  int ReadControl(parport& port) override;
-  void WriteControl(parport& port, unsigned char lines) override;
-  int ReadData(parport& port) override;
-  void WriteData(parport& port, unsigned char value) override;
+  CallResult ReadStatus(parport& port, int* lines) override;
+  CallResult ReadControl(parport& port, int* lines) override;
+  CallResult WriteControl(parport& port, unsigned char lines) override;
+  CallResult ReadData(parport& port, int* value) override;
+  CallResult WriteData(parport& port, unsigned char value) override;
   int DeviceAccessError(const std::string& path) override;
 };
 

@@ -32,15 +32,6 @@ void InitialiseState(StateFile& state) {
   Word(state.magic).store(kMagic, std::memory_order_release);
 }
 
-bool IsUnfinished(const StateFile& state) {
-  const auto zeroOr = [](const std::uint32_t& word, std::uint32_t ours) {
-    const std::uint32_t value = Word(word).load(std::memory_order_relaxed);
-    return value == 0 || value == ours;
-  };
-  return Word(state.magic).load(std::memory_order_acquire) == 0 && zeroOr(state.version, kVersion) &&
-         zeroOr(state.size, sizeof(StateFile)) && zeroOr(state.ringCapacity, kRingCapacity);
-}
-
 std::string HeaderProblem(const StateFile& state) {
   const std::uint32_t magic = Word(state.magic).load(std::memory_order_acquire);
   if (magic != kMagic) return "is not a simulated port file (wrong magic number)";

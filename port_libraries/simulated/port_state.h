@@ -12,13 +12,9 @@
 namespace quorvane::simport {
 
 // Fills a zeroed, mapped file with its power-on state, publishing the magic
-// last so no other process trusts the file before it is complete.
+// last so no other process trusts the file before it is complete. Only for a
+// file just made by the caller, or an empty one filled under the lock.
 void InitialiseState(StateFile& state);
-
-// True when the header holds nothing but what InitialiseState writes before
-// the magic: a creator stopped before it had finished (the caller holds the
-// creation lock, so none is at work now).
-bool IsUnfinished(const StateFile& state);
 
 // Empty when the header is ours, else why not (to follow "the file ... ").
 std::string HeaderProblem(const StateFile& state);

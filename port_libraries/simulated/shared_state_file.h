@@ -1,11 +1,12 @@
 #pragma once
 
-// The platform seam of the simulated port: finding, creating and mapping the
-// shared state file. Everything that
-// depends on the operating system is behind this header; the POSIX variant
-// is shared_state_file_posix.cpp.
+// The platform seam of the simulated port: finding, creating, mapping and
+// watching the shared state file. Everything that depends on the operating
+// system is behind this header: shared_state_file_posix.cpp and
+// shared_state_file_win32.cpp, one of which CMake builds. The rules both
+// follow and the texts they report are in state_file_rules.h.
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "port_libraries/simulated/simulated_port_layout.h"
@@ -13,24 +14,38 @@
 namespace quorvane::simport {
 
 // $QUORVANE_SIMULATED_PORT when set and not empty, otherwise the per-user
-// default (/tmp/quorvane-simulated-port-<uid>).
+// default (/tmp/quorvane-simulated-port-<uid>, or on Windows
+// %TEMP%\quorvane-simulated-port-<user name>).
 std::string StateFilePath();
 
-// A mapping of the state file, created and initialised when the file is
-// absent or empty. Open reports why it failed in words naming the path; the
-// mapping stays until the object is destroyed.
+// A mapping of the state file. Open creates the file when it is absent (built
+// whole under a temporary name, then put in place only if no other process
+// got there first) and initialises an empty one; any other file without our
+// header is refused and left as it is. It reports why it failed in words
+// naming the path. The file stays open and mapped until the object is
+// destroyed.
 class SharedStateFile {
  public:
-  SharedStateFile() = default;
+  SharedStateFile();
   ~SharedStateFile();
   SharedStateFile(const SharedStateFile&) = delete;
   SharedStateFile& operator=(const SharedStateFile&) = delete;
 
+  // Only once per object.
   bool Open(const std::string& path, std::string* error);
   StateFile* State() const { return state_; }
 
+  // Empty while the path still names the file that was opened and it still
+  // has a name; otherwise why not ("the simulated port file X was deleted
+  // while in use"): the others then share a new file, and this mapping no
+  // longer reaches them. Cheap enough for every poll (two status calls).
+  std::string Displacement() const;
+
  private:
+  struct System;  // the platform's handles on the open file
+  std::unique_ptr<System> system_;
   StateFile* state_ = nullptr;
+  std::string path_;
 };
 
 }  // namespace quorvane::simport

@@ -13,13 +13,31 @@
 namespace quorvane::simport {
 namespace {
 
+// Writes look at the file's place at most this often; reads always do.
+constexpr std::uint64_t kWriteCheckIntervalNs = 1'000'000'000;
+
 // The file is mapped at the first call of any operation and stays mapped for
 // the life of the process. A failure is kept, so every call agrees with what
-// IsInpOutDriverOpen answered.
+// IsInpOutDriverOpen answered, and InpOutLastError stays empty only while
+// every call works.
 struct Connection {
   Connection() { file.Open(StateFilePath(), &error); }
+
+  // A file deleted or replaced while in use leaves this process alone on its
+  // old copy: the supervising side, on the new one, would never be heard.
+  // Seen at every read (the program polls once a second) and, at most once
+  // a second, at a write (an answer under way), after the access was made,
+  // so its timing is untouched.
+  void CheckPlace(std::uint64_t nowNs, bool read) {
+    if (!error.empty()) return;
+    if (!read && nowNs - lastCheckNs < kWriteCheckIntervalNs) return;
+    lastCheckNs = nowNs;
+    error = file.Displacement();
+  }
+
   SharedStateFile file;
   std::string error;
+  std::uint64_t lastCheckNs = 0;
 };
 
 Connection& TheConnection() {
@@ -44,17 +62,20 @@ using namespace quorvane::simport;
 extern "C" {
 
 INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
-  StateFile* state = TheConnection().file.State();
+  Connection& connection = TheConnection();
+  StateFile* state = connection.file.State();
   if (!state) return kFloatingBus;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   const std::uint32_t* reg = Register(*state, port);
   const std::uint8_t value = reg ? LoadRegister(*reg) : kFloatingBus;
   RecordAccess(*state, AccessKind::kRead, port, value, now);
+  connection.CheckPlace(now, true);
   return value;
 }
 
 INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
-  StateFile* state = TheConnection().file.State();
+  Connection& connection = TheConnection();
+  StateFile* state = connection.file.State();
   if (!state) return;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   // The status register is input only: the supervising side alone sets it.
@@ -63,6 +84,7 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
       StoreRegister(*reg, static_cast<std::uint8_t>(value & 0xFF));
   }
   RecordAccess(*state, AccessKind::kWrite, port, value, now);
+  connection.CheckPlace(now, false);
 }
 
 INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) {

@@ -8,15 +8,19 @@
 // atomically (see port_state.h); nothing is ever read or written by halves.
 //
 // Where the file lives: $QUORVANE_SIMULATED_PORT when set and not empty,
-// otherwise /tmp/quorvane-simulated-port-<uid> (one per user, by effective uid, so both sides
-// agree without settings).
+// otherwise /tmp/quorvane-simulated-port-<uid> (one per user, by effective
+// uid, so both sides agree without settings; on Windows
+// %TEMP%\quorvane-simulated-port-<user name>).
 //
-// A new file (absent or empty) is created and initialised under an exclusive
-// flock: size first, then the fields, the magic last. The power-on values are
-// data 0x00, status 0x00 (request line low, no other input raised) and
-// control 0x00 (the answer line is not yet at its idle level 1; the
-// program's start-up write sets it). A file whose magic, version or size is
-// wrong is refused, never rewritten: another run may still be using it.
+// An absent file is built whole under a temporary name in the same folder
+// and then put in place only if no file of that name appeared meanwhile; an
+// empty one is filled under an exclusive lock on it. Either way the size
+// comes first, then the fields, the magic last. The power-on values are data
+// 0x00, status 0x00 (request line low, no other input raised) and control
+// 0x00 (the answer line is not yet at its idle level 1; the program's
+// start-up write sets it). Any other file whose magic, version or size is
+// wrong, a zeroed one included, is refused, never rewritten: another run, or
+// another program, may be using it.
 //
 // All fields are in the machine's own byte order; both sides run on the same
 // machine.
@@ -34,7 +38,8 @@ inline constexpr std::uint32_t kVersion = 1;
 inline constexpr std::uint32_t kRingCapacity = 4096;  // a power of two
 
 inline constexpr const char* kPathVariable = "QUORVANE_SIMULATED_PORT";
-inline constexpr const char* kDefaultPathPrefix = "/tmp/quorvane-simulated-port-";
+// The default file's name, before the user's number or name.
+inline constexpr const char* kDefaultFileNamePrefix = "quorvane-simulated-port-";
 
 // The simulated port's registers: the program's port map, at the
 // conventional first port.

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/monotonic_clock.h"
 #include "temp_folder.h"
 
 namespace quorvane::e2e {
@@ -145,11 +146,7 @@ class ProgramRun {
   std::string Output() const { return "standard output:\n" + ReadAll(outPath_) + "standard error:\n" + Stderr(); }
 
  private:
-  static std::uint64_t NowNs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
-  }
+  static std::uint64_t NowNs() { return static_cast<std::uint64_t>(MonotonicNanoseconds()); }
   void Finish(int status) {
     exited_ = true;
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);

@@ -24,6 +24,7 @@ class Counters {
   int Writes() const { return count_(2); }
   int LastPort() const { return count_(3); }
   int LastValue() const { return count_(4); }
+  int LastErrorCalls() const { return count_(5); }
 
  private:
   void* handle_;
@@ -99,6 +100,32 @@ TEST(PortBinding, FailuresNameTheLibraryAndTheReason) {
       EXPECT_EQ(counters->Writes(), 0) << "nothing may be written through a closed driver";
     }
   }
+}
+
+// A port that stops answering in the middle of a run: the library says so
+// after the failed call, and the program must not take the read for an idle
+// line or the write for done. The calls before are asked about too.
+TEST(PortBinding, CallTheLibrarySaysFailedIsAFailureNamingTheAccess) {
+  Counters counters(PORT_FAILING);
+  InpoutLibrary library(PORT_FAILING);
+  library.Out32(890, 1);
+  EXPECT_EQ(library.Inp32(889), 0x10);
+  EXPECT_EQ(library.Inp32(889), 0x10);
+  EXPECT_EQ(counters.LastErrorCalls(), 3) << "asked after every call";
+
+  const std::string head = std::string("the port library ") + PORT_FAILING;
+  const struct {
+    bool write;
+    std::string text;
+  } cases[] = {
+      {true, head + " failed to write 1 to port 890: the port stopped answering"},
+      {false, head + " failed to read port 889: the port stopped answering"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FailureText(library, c.write), c.text);
+  }
+  EXPECT_EQ(counters.Reads() + counters.Writes(), 5) << "each failed call went through once";
 }
 
 }  // namespace

@@ -29,14 +29,16 @@ class AnswerCheckerTest : public ::testing::Test {
   // four writes at the given offsets. The supervisor drops the line right
   // after the first write, as once and every do, unless told to hold it.
   void Answer(double ms, std::array<std::int16_t, 4> values = {0, 1, 0, 1},
-              std::array<double, 4> offsets = {0, 1000, 2000, 3000}, bool drop = true) {
+              std::array<double, 4> offsets = {0, 1000, 2000, 3000}, bool drop = true, int writes = 4) {
     Poll(ms, 0x10);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < writes; ++i) {
       Write(ms + offsets[i], values[i]);
       if (i == 0 && drop) Drop(ms + 1);
     }
   }
   void AnswerHeld(double ms) { Answer(ms, {0, 1, 0, 1}, {0, 1000, 2000, 3000}, false); }
+  // Only the first `writes` writes of a well-formed answer.
+  void AnswerCut(double ms, int writes) { Answer(ms, {0, 1, 0, 1}, {0, 1000, 2000, 3000}, true, writes); }
 
   // The verdicts reported so far, notes left out.
   std::vector<Verdict> Verdicts() {
@@ -81,6 +83,14 @@ TEST_F(AnswerCheckerTest, AWellFormedAnswerInTimeIsOkWithItsLatencyAndStepErrors
   EXPECT_EQ(Totals().latenciesNs, std::vector<std::uint64_t>{400 * kMs});
   EXPECT_EQ(Totals().spacingErrorsNs, (std::vector<std::uint64_t>{0, 49 * kMs, 49 * kMs}));
   EXPECT_TRUE(checker_.Settled(At(5000)));
+  // What the benchmark and the tests take their own figures from.
+  ASSERT_EQ(Totals().judged.size(), 1u);
+  const JudgedAnswer& judged = Totals().judged.front();
+  EXPECT_EQ(judged.verdict, V::kOk);
+  EXPECT_EQ(judged.pollNs, At(400));
+  EXPECT_EQ(judged.writes, 4);
+  EXPECT_EQ(std::vector<std::uint64_t>(judged.writeNs, judged.writeNs + 4),
+            (std::vector<std::uint64_t>{At(400), At(1400), At(2449), At(3400)}));
 }
 
 TEST_F(AnswerCheckerTest, AnAnswerAfterTheLateLimitIsLateAndFails) {
@@ -147,6 +157,12 @@ TEST_F(AnswerCheckerTest, WrongValuesOrOrderAreMalformed) {
     Answer(500, c.values);
     Advance(6000);
     EXPECT_EQ(Totals().malformed, 1);
+    ASSERT_EQ(Totals().judged.size(), 1u);
+    EXPECT_EQ(Totals().judged[0].verdict, V::kMalformed);
+    // It ends at the wrong write, which is kept with its time.
+    const int wrong = Totals().judged[0].writes - 1;
+    EXPECT_NE(c.values[wrong], (std::array<std::int16_t, 4>{0, 1, 0, 1}[wrong]));
+    EXPECT_EQ(Totals().judged[0].writeNs[wrong], At(500 + 1000 * wrong));
     EXPECT_EQ(Totals().ok, 0);
     EXPECT_EQ(Totals().missing, 0) << "the request was answered, badly";
     EXPECT_TRUE(Totals().Failed());
@@ -163,10 +179,7 @@ TEST_F(AnswerCheckerTest, StepsOutsideTheToleranceAreMalformedAndTheirErrorIsKep
 
 TEST_F(AnswerCheckerTest, AnAnswerThatStopsHalfWayIsMalformedOnceTheNextStepIsOverdue) {
   Raise(0);
-  Poll(500, 0x10);
-  Write(500, 0);
-  Drop(501);
-  Write(1500, 1);
+  AnswerCut(500, 2);
   Advance(2550);  // the next step is due by 2550 (1000 ms + 50 ms tolerance)
   EXPECT_TRUE(Verdicts().empty());
   Advance(2551);
@@ -175,10 +188,7 @@ TEST_F(AnswerCheckerTest, AnAnswerThatStopsHalfWayIsMalformedOnceTheNextStepIsOv
 
 TEST_F(AnswerCheckerTest, APollInTheMiddleOfAnAnswerCutsItShortAndTheNextAnswerStandsAlone) {
   Raise(0);
-  Poll(500, 0x10);
-  Write(500, 0);
-  Drop(501);
-  Write(1500, 1);
+  AnswerCut(500, 2);
   Raise(2000);
   Answer(2100);  // polled after two writes: the first answer ended there
   Advance(6000);
@@ -195,6 +205,7 @@ TEST_F(AnswerCheckerTest, AWriteOneStepAfterAnAnswerSpoilsItButALaterStartUpWrit
   EXPECT_EQ(Totals().answers, 1);
   EXPECT_EQ(Totals().ok, 0);
   EXPECT_EQ(Totals().malformed, 1);
+  EXPECT_EQ(Totals().judged.back().verdict, V::kMalformed) << "the judged answer's verdict changes too";
 
   Write(20000, 1);  // long after: the program starting again
   Advance(21000);
@@ -262,12 +273,7 @@ TEST_F(AnswerCheckerTest, ARequestRaisedDuringAnAnswerIsDueFromItsEnd) {
   Write(1000, 1);
   Write(2000, 0);
   Write(3000, 1);
-  Poll(3900, 0x10);  // 3.4 s after the raise, but 0.9 s after the answer ended
-  Write(3900, 0);
-  Drop(3901);
-  Write(4900, 1);
-  Write(5900, 0);
-  Write(6900, 1);
+  Answer(3900);  // 3.4 s after the raise, but 0.9 s after the answer ended
   Advance(9000);
   EXPECT_EQ(Verdicts(), (std::vector<V>{V::kOk, V::kOk}));
   EXPECT_TRUE(Totals().latenciesNs.empty()) << "the latency of a deferred request says nothing of the poll";
@@ -280,6 +286,7 @@ TEST_F(AnswerCheckerTest, WritesToOtherPortsAreStray) {
   EXPECT_EQ(Verdicts(), (std::vector<V>{V::kStray, V::kStray}));
   EXPECT_EQ(Totals().strayWrites, 2);
   EXPECT_TRUE(Totals().Failed());
+  EXPECT_EQ(Faults(Totals()), "2 stray writes");
 }
 
 TEST_F(AnswerCheckerTest, AnAnswerRunningAtTheStartIsFollowedButNotCounted) {
@@ -297,9 +304,7 @@ TEST_F(AnswerCheckerTest, AnAnswerRunningAtTheStartIsFollowedButNotCounted) {
 
 TEST_F(AnswerCheckerTest, WhatTheEndOfTheRunCutsShortIsUnfinishedNotFailed) {
   Raise(0);
-  Poll(500, 0x10);
-  Write(500, 0);
-  Drop(501);
+  AnswerCut(500, 1);
   Raise(1000);  // during the answer: still awaited at the end
   checker_.Finish(At(1200));
   EXPECT_EQ(Verdicts(), (std::vector<V>{V::kUnfinished, V::kUnfinished}));

@@ -33,6 +33,9 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   int capabilities = CAP1284_RAW | CAP1284_COMPAT;
   quorvane::hardware::CallResult claimResult{};
   int deviceAccessError = 0;
+  // A failing register access: the call does nothing and gives this back.
+  quorvane::hardware::CallResult readResult{};
+  quorvane::hardware::CallResult writeResult{};
 
   // What was called.
   int finds = 0, frees = 0, opens = 0, claims = 0, releases = 0, closes = 0, statusReads = 0;
@@ -67,17 +70,27 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   }
   void Release(parport&) override { ++releases; }
   void Close(parport&) override { ++closes; }
-  int ReadStatus(parport& port) override {
+  quorvane::hardware::CallResult ReadStatus(parport& port, int* lines) override {
     ++statusReads;
-    return Of(port).statusLines;
+    return Read(Of(port).statusLines, lines);
   }
-  int ReadControl(parport& port) override { return Of(port).controlLines; }
-  void WriteControl(parport& port, unsigned char lines) override {
+  quorvane::hardware::CallResult ReadControl(parport& port, int* lines) override {
+    return Read(Of(port).controlLines, lines);
+  }
+  quorvane::hardware::CallResult WriteControl(parport& port, unsigned char lines) override {
+    if (writeResult.code != E1284_OK) return writeResult;
     Of(port).controlLines = lines;
     Of(port).controlWrites.push_back(lines);
+    return {};
   }
-  int ReadData(parport& port) override { return Of(port).dataValue; }
-  void WriteData(parport& port, unsigned char value) override { Of(port).dataValue = value; }
+  quorvane::hardware::CallResult ReadData(parport& port, int* value) override {
+    return Read(Of(port).dataValue, value);
+  }
+  quorvane::hardware::CallResult WriteData(parport& port, unsigned char value) override {
+    if (writeResult.code != E1284_OK) return writeResult;
+    Of(port).dataValue = value;
+    return {};
+  }
   int DeviceAccessError(const std::string& path) override {
     deviceChecks.push_back(path);
     return deviceAccessError;
@@ -85,6 +98,11 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
 
  private:
   static Port& Of(parport& port) { return *static_cast<Port*>(port.priv); }
+  quorvane::hardware::CallResult Read(int value, int* out) const {
+    if (readResult.code != E1284_OK) return readResult;
+    *out = value;
+    return {};
+  }
 
   std::deque<Port> ports_;  // stable addresses while ports are added
   std::vector<parport*> portv_;

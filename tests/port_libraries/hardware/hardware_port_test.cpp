@@ -173,4 +173,69 @@ TEST_F(HardwarePortTest, ClaimRefusedIsReportedThenReadsZeroWritesNothingAndIsNo
   EXPECT_EQ(hardware.LastError(), "cannot claim parport0: it is in use by another program");
 }
 
+// --- A bound port that stops answering ---------------------------------------
+
+// A failed access must not pass as an idle line or a done write: it leaves
+// its reason for InpOutLastError, and the next access that works clears it.
+TEST_F(HardwarePortTest, FailedAccessSaysWhyAndTheNextGoodOneClearsIt) {
+  const std::string check =
+      " no reason given): check that the parport_pc and ppdev modules are loaded (lsmod | grep parport), "
+      "that the port is enabled in the firmware setup, and that /proc/sys/dev/parport lists parport0";
+  const struct {
+    bool write;
+    std::uint16_t address;
+    CallResult result;
+    std::string text;
+  } cases[] = {
+      {false, kStatus, {E1284_NOTAVAIL, EIO}, "reading the status lines of parport0 failed: Input/output error"},
+      {false, kStatus, {E1284_NOTAVAIL, 0},
+       "reading the status lines of parport0 failed (not available on this system," + check},
+      {false, kControl, {E1284_SYS, ENODEV}, "reading the control lines of parport0 failed: No such device"},
+      {true, kControl, {E1284_SYS, ENODEV}, "writing the control lines of parport0 failed: No such device"},
+      {true, kControl, {E1284_SYS, EACCES},
+       "writing the control lines of parport0 failed: permission denied on /dev/parport0: add the user to "
+       "group lp (then log in again)"},
+      {true, kData, {E1284_SYS, EIO}, "writing the data lines of parport0 failed: Input/output error"},
+      {true, kControl, {E1284_SYS, 0}, "writing the control lines of parport0 failed (system error," + check},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    FakeIeee1284 fake;
+    auto& port = fake.AddPort("parport0", 0x378);
+    port.statusLines = kSelectLine | kBusyLine;
+    HardwarePort hardware(fake);
+    ASSERT_TRUE(hardware.Reachable());
+    (c.write ? fake.writeResult : fake.readResult) = c.result;
+    if (c.write) {
+      hardware.Write(c.address, 1);
+      EXPECT_TRUE(port.controlWrites.empty());
+    } else {
+      EXPECT_EQ(hardware.Read(c.address), 0) << "a failed read is no raised line";
+    }
+    EXPECT_EQ(hardware.LastError(), c.text);
+
+    fake.readResult = fake.writeResult = {};
+    EXPECT_EQ(hardware.Read(kStatus), 0x10);
+    EXPECT_EQ(hardware.LastError(), "") << "a good access after a failed one";
+    EXPECT_EQ(fake.opens, 1) << "the port is kept, not reopened";
+  }
+}
+
+TEST_F(HardwarePortTest, AccessesOutsideTheThreeRegistersAreRefusedButAStatusWriteIsIgnored) {
+  auto& port = calls.AddPort("parport0", 0x378);
+  HardwarePort hardware(calls);
+  const std::string fourth =
+      "address 0x37b is not a register this library reaches: only data, status and control, at 0x378 to "
+      "0x37a on parport0";
+  hardware.Write(0x37b, 1);
+  EXPECT_EQ(hardware.LastError(), fourth);
+  EXPECT_EQ(hardware.Read(0x37b), 0);
+  EXPECT_EQ(hardware.LastError(), fourth);
+  hardware.Write(kStatus, 0xFF);
+  EXPECT_EQ(hardware.LastError(), "");
+  hardware.Read(0x27a);
+  EXPECT_EQ(hardware.LastError(), "address 0x27a is not on parport0 at 0x378, the port in use");
+  EXPECT_TRUE(port.controlWrites.empty());
+}
+
 }  // namespace

@@ -40,7 +40,9 @@ TEST_F(HardwareLibraryTest, ExportsItsOperationsByPlainNameAndWithoutAPortSaysWh
   const std::string reason = lastError();
   EXPECT_NE(reason.find("0x378"), std::string::npos) << reason;
   EXPECT_EQ(inp32(889), 0);  // harmless: nothing read or written
+  EXPECT_EQ(lastError(), reason) << "a read that could not be made says why";
   out32(890, 1);
+  EXPECT_EQ(lastError(), reason);
 }
 
 }  // namespace

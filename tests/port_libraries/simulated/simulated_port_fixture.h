@@ -8,8 +8,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -50,6 +52,24 @@ class PortLibrary {
   }
   void* handle_ = nullptr;
 };
+
+struct ToolResult {
+  int exitCode;
+  std::string output;
+};
+
+// quorvane-simport with these arguments, on the test's state file. A tool
+// that hangs is stopped after 30 s (exit code 124).
+inline ToolResult RunTool(const std::string& arguments) {
+  const std::string command = std::string("timeout 30 ") + SIMPORT_TOOL + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return {-1, "cannot start " + command};
+  std::string output;
+  std::array<char, 256> buffer;
+  while (std::fgets(buffer.data(), buffer.size(), pipe)) output += buffer.data();
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
 
 class SimulatedPortTest : public ::testing::Test {
  protected:

@@ -3,7 +3,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "common/failure.h"
 
@@ -16,21 +20,32 @@ namespace {
 
 using SimulatedPortLibrary = SimulatedPortTest;
 
-TEST_F(SimulatedPortLibrary, NewFileStartsAtPowerOnValuesPrivateToTheUser) {
-  auto library = LoadLibrary();
-  EXPECT_FALSE(std::filesystem::exists(StatePath())) << "nothing happens before the first call";
-  ASSERT_EQ(library->isOpen(), 1) << library->lastError();
-  EXPECT_STREQ(library->lastError(), "");
+// Absent, the file is built whole under a temporary name that does not stay
+// behind; empty (made by touch), it is filled in place.
+TEST_F(SimulatedPortLibrary, NewOrEmptyFileStartsAtPowerOnValuesPrivateToTheUser) {
+  for (const bool empty : {false, true}) {
+    SCOPED_TRACE(empty ? "empty" : "absent");
+    std::filesystem::remove(StatePath());
+    if (empty) quorvane::testing::WriteAll(StatePath(), "");
+    auto library = LoadLibrary();
+    EXPECT_EQ(std::filesystem::exists(StatePath()), empty) << "nothing happens before the first call";
+    ASSERT_EQ(library->isOpen(), 1) << library->lastError();
+    EXPECT_STREQ(library->lastError(), "");
 
-  SimulatedPort port(StatePath());
-  EXPECT_EQ(port.Status(), 0x00);
-  EXPECT_EQ(port.Control(), 0x00);
-  EXPECT_EQ(port.Data(), 0x00);
-  EXPECT_EQ(port.NextSequence(), 0u);
-  struct stat info {};
-  ASSERT_EQ(stat(StatePath().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(static_cast<std::size_t>(info.st_size), sizeof(StateFile));
+    SimulatedPort port(StatePath());
+    EXPECT_EQ(port.Status(), 0x00);
+    EXPECT_EQ(port.Control(), 0x00);
+    EXPECT_EQ(port.Data(), 0x00);
+    EXPECT_EQ(port.NextSequence(), 0u);
+    struct stat info {};
+    ASSERT_EQ(stat(StatePath().c_str(), &info), 0);
+    if (!empty) {
+      EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(static_cast<std::size_t>(info.st_size), sizeof(StateFile));
+    for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+      EXPECT_EQ(entry.path().filename().string().find("port-state."), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(SimulatedPortLibrary, RegistersFollowThePortMap) {
@@ -111,14 +126,18 @@ TEST_F(SimulatedPortLibrary, ReaderCountsAccessesLostToAnOverrunRing) {
   EXPECT_EQ(fromStart.ReadNew().size(), kRingCapacity);
 }
 
-TEST_F(SimulatedPortLibrary, FinishesAFileWhoseCreatorStoppedHalfWay) {
-  std::filesystem::resize_file((std::ofstream(StatePath()), StatePath()), sizeof(StateFile));
-  auto library = LoadLibrary();
-  EXPECT_EQ(library->isOpen(), 1) << library->lastError();
+// The header a creator writes before the magic, with no magic yet.
+std::string HeaderWithoutMagic() {
+  std::string bytes(sizeof(StateFile), '\0');
+  const std::uint32_t words[] = {0, kVersion, sizeof(StateFile), kRingCapacity};
+  std::memcpy(bytes.data(), words, sizeof words);
+  return bytes;
 }
 
-// A file that is not ours is refused and left as it is: another run may be
-// using it. Every call then reports the refusal instead of touching it.
+// A file that is not ours is refused and left as it is, by the library and
+// by the tool: another run, or another program, may be using it. A zeroed
+// file of the right size too: it may be another program's, preallocated.
+// Every call then reports the refusal instead of touching it.
 TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
   const struct {
     const char* name;
@@ -128,6 +147,8 @@ TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
       {"wrong magic", std::string(sizeof(StateFile), '\x01'), "wrong magic"},
       {"wrong size", "some notes\n", "bytes, expected"},
       {"no magic, other data", std::string(4, '\0') + std::string(sizeof(StateFile) - 4, '\x07'), "wrong magic"},
+      {"all zero, the right size", std::string(sizeof(StateFile), '\0'), "wrong magic"},
+      {"our header without the magic", HeaderWithoutMagic(), "wrong magic"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -141,17 +162,103 @@ TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
     library->out32(890, 1);
     EXPECT_EQ(quorvane::testing::ReadAll(StatePath()), c.contents) << "the file is left untouched";
     EXPECT_THROW(SimulatedPort{StatePath()}, quorvane::Failure);
+    const ToolResult status = RunTool("status");
+    EXPECT_EQ(status.exitCode, 1) << status.output;
+    EXPECT_NE(status.output.find(StatePath().string() + " "), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find(c.reason), std::string::npos) << status.output;
+    EXPECT_EQ(quorvane::testing::ReadAll(StatePath()), c.contents) << "the tool left it untouched too";
   }
+}
+
+// In a folder where anyone may create files (sticky and world-writable, like
+// /tmp), a file another user made under our name is refused, however the
+// path is spelled; elsewhere the folder's owner decides who may use it.
+TEST_F(SimulatedPortLibrary, RefusesAnotherUsersFileInASharedFolderHoweverThePathIsSpelled) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to give a file to another user";
+  constexpr uid_t kNobody = 65534;
+  const std::filesystem::path shared = Folder() / "shared";
+  std::filesystem::create_directory(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string planted = HeaderWithoutMagic();
+  quorvane::testing::WriteAll(shared / "state", planted);
+  ASSERT_EQ(chown((shared / "state").c_str(), kNobody, kNobody), 0);
+  for (const std::string spelling : {"/state", "//state", "/./state", "/../shared/state"}) {
+    const std::string path = shared.string() + spelling;
+    SCOPED_TRACE(path);
+    setenv("QUORVANE_SIMULATED_PORT", path.c_str(), 1);
+    auto library = LoadLibrary();
+    EXPECT_EQ(library->isOpen(), 0);
+    EXPECT_EQ(std::string(library->lastError()),
+              "the simulated port file " + path + " belongs to another user: it is not ours");
+    EXPECT_EQ(RunTool("status").exitCode, 1);
+  }
+  EXPECT_EQ(quorvane::testing::ReadAll(shared / "state"), planted);
+
+  // The same in a folder of ours: a run as another user, sharing our file.
+  { SimulatedPort made(StatePath()); }
+  ASSERT_EQ(chown(StatePath().c_str(), kNobody, kNobody), 0);
+  setenv("QUORVANE_SIMULATED_PORT", (Folder().string() + "//port-state").c_str(), 1);
+  EXPECT_EQ(LoadLibrary()->isOpen(), 1);
+}
+
+// Deleted, moved away or replaced while in use, the file no longer joins
+// this process to the others: the next read says so, and every call after
+// it; a write says so too, at most a second later.
+TEST_F(SimulatedPortLibrary, FileLosingItsPlaceWhileInUseIsReported) {
+  const std::string path = StatePath().string();
+  const struct {
+    const char* name;
+    std::function<void()> act;
+    std::string text;
+  } cases[] = {
+      {"deleted", [&] { std::filesystem::remove(path); }, "the simulated port file " + path + " was deleted while in use"},
+      {"moved away", [&] { std::filesystem::rename(path, path + ".old"); },
+       "the simulated port file " + path + " was deleted or moved away while in use"},
+      {"replaced after a move", [&] {
+         std::filesystem::rename(path, path + ".old");
+         SimulatedPort another(path);
+       },
+       "the simulated port file " + path + " was replaced by another file while in use"},
+      {"renamed over", [&] {
+         { SimulatedPort another(path + ".new"); }
+         std::filesystem::rename(path + ".new", path);
+       },
+       "the simulated port file " + path + " was replaced by another file while in use"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path);
+    std::filesystem::remove(path + ".old");
+    auto library = LoadLibrary();
+    EXPECT_EQ(library->inp32(889), 0x00);
+    EXPECT_STREQ(library->lastError(), "");
+    c.act();
+    library->inp32(889);
+    EXPECT_EQ(library->lastError(), c.text);
+    library->out32(890, 1);
+    EXPECT_EQ(library->lastError(), c.text) << "kept for every later call";
+  }
+
+  std::filesystem::remove(path);
+  auto writer = LoadLibrary();
+  writer->out32(890, 1);
+  ASSERT_STREQ(writer->lastError(), "");
+  std::filesystem::remove(path);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  writer->out32(890, 0);
+  EXPECT_EQ(writer->lastError(), "the simulated port file " + path + " was deleted while in use");
 }
 
 TEST_F(SimulatedPortLibrary, ReportsAnUnusableLocationWithTheSystemReason) {
   std::ofstream(Folder() / "a-file") << "x";
+  { SimulatedPort target((Folder() / "target").string()); }
+  std::filesystem::create_symlink(Folder() / "target", Folder() / "a-link");
   const struct {
     std::filesystem::path path;
     const char* reason;
   } cases[] = {
       {Folder() / "a-file" / "state", "Not a directory"},
-      {Folder() / "missing-folder" / "state", "No such file or directory"},
+      {Folder() / "a-link", "Too many levels of symbolic links"},
       {Folder(), "Is a directory"},
   };
   for (const auto& c : cases) {
@@ -162,6 +269,10 @@ TEST_F(SimulatedPortLibrary, ReportsAnUnusableLocationWithTheSystemReason) {
     const std::string error = library->lastError();
     EXPECT_EQ(error, "cannot open the simulated port file " + c.path.string() + ": " + c.reason);
   }
+  const std::filesystem::path missing = Folder() / "missing-folder" / "state";
+  setenv("QUORVANE_SIMULATED_PORT", missing.c_str(), 1);
+  EXPECT_EQ(std::string(LoadLibrary()->lastError()),
+            "cannot create the simulated port file " + missing.string() + ": No such file or directory");
 }
 
 TEST_F(SimulatedPortLibrary, DefaultPathIsPerUserInTmp) {

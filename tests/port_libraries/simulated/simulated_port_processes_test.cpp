@@ -1,11 +1,12 @@
 // The state file shared between processes: the tool driving the request line
 // while the library reads it, concurrent writers, concurrent creators.
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <functional>
 
 #include "port_libraries/simulated/simulated_port_client.h"
@@ -14,22 +15,6 @@
 
 namespace quorvane::simport::testing {
 namespace {
-
-struct ToolResult {
-  int exitCode;
-  std::string output;
-};
-
-ToolResult RunTool(const std::string& arguments) {
-  const std::string command = std::string(SIMPORT_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return {-1, "cannot start " + command};
-  std::string output;
-  std::array<char, 256> buffer;
-  while (std::fgets(buffer.data(), buffer.size(), pipe)) output += buffer.data();
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
 
 // Runs body in a child process, which ends with its result as exit code.
 pid_t Spawn(const std::function<int()>& body) {
@@ -169,29 +154,78 @@ TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
   EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kWriters * kWritesEach));
 }
 
+// Absent or empty, the file ends up made once: no creator resets another's
+// access, and no temporary file stays behind.
 TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
   constexpr int kCreators = 4;
-  Gate gate;
-  std::vector<pid_t> creators;
-  for (int i = 0; i < kCreators; ++i) {
-    creators.push_back(Spawn([&, i] {
-      auto library = LoadLibrary();
-      gate.WaitInChild();
-      library->out32(888, static_cast<short>(i));
-      return library->isOpen() == 1 ? 0 : 1;
-    }));
-  }
-  gate.Open();
-  for (pid_t creator : creators) EXPECT_EQ(ExitCode(creator), 0);
+  for (const bool empty : {false, true}) {
+    SCOPED_TRACE(empty ? "empty" : "absent");
+    std::filesystem::remove(StatePath());
+    if (empty) quorvane::testing::WriteAll(StatePath(), "");
+    Gate gate;
+    std::vector<pid_t> creators;
+    for (int i = 0; i < kCreators; ++i) {
+      creators.push_back(Spawn([&, i] {
+        auto library = LoadLibrary();
+        gate.WaitInChild();
+        library->out32(888, static_cast<short>(i));
+        return library->isOpen() == 1 ? 0 : 1;
+      }));
+    }
+    gate.Open();
+    for (pid_t creator : creators) EXPECT_EQ(ExitCode(creator), 0);
 
-  SimulatedPort port(StatePath());
-  EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators)) << "no creator reset another's write";
-  AccessReader reader(port, true);
-  std::vector<Access> accesses = reader.ReadNew();
-  ASSERT_EQ(accesses.size(), static_cast<std::size_t>(kCreators));
-  int seen = 0;
-  for (const Access& access : accesses) seen |= 1 << access.value;
-  EXPECT_EQ(seen, (1 << kCreators) - 1);
+    SimulatedPort port(StatePath());
+    EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators)) << "no creator reset another's write";
+    AccessReader reader(port, true);
+    std::vector<Access> accesses = reader.ReadNew();
+    ASSERT_EQ(accesses.size(), static_cast<std::size_t>(kCreators));
+    int seen = 0;
+    for (const Access& access : accesses) seen |= 1 << access.value;
+    EXPECT_EQ(seen, (1 << kCreators) - 1);
+    for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+      EXPECT_EQ(entry.path().filename().string().find("port-state."), std::string::npos) << entry.path();
+  }
+}
+
+// Another process holding a lock on the file (`flock FILE sleep 60`) never
+// stops an open for good. The lock guards only the filling of an empty file:
+// a complete file opens at once; an empty one is given up after a bounded
+// wait, with a message that says why. Checked in a child, so a hang fails
+// the test instead of stopping it.
+TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
+  const std::string held = "the simulated port file " + StatePath().string() +
+                           " is not finished and another process has held its lock for over 2 s";
+  for (const bool complete : {true, false}) {
+    SCOPED_TRACE(complete ? "complete" : "empty");
+    std::filesystem::remove(StatePath());
+    if (complete) {
+      SimulatedPort made(StatePath());
+    } else {
+      quorvane::testing::WriteAll(StatePath(), "");
+    }
+    const int holder = open(StatePath().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+
+    const pid_t child = Spawn([&] {
+      alarm(30);  // a hang ends the child with SIGALRM
+      auto library = LoadLibrary();
+      const bool open = library->isOpen() == 1;
+      if (complete) return open ? 0 : 1;
+      return !open && library->lastError() == held ? 0 : 2;
+    });
+    EXPECT_EQ(ExitCode(child), 0);
+    const ToolResult status = RunTool("status");
+    EXPECT_EQ(status.exitCode, complete ? 0 : 1) << status.output;
+    if (!complete) {
+      EXPECT_NE(status.output.find(held), std::string::npos) << status.output;
+      EXPECT_EQ(std::filesystem::file_size(StatePath()), 0u) << "left as it was";
+    }
+    close(holder);
+  }
+  // Once the lock is let go, the empty file is filled as usual.
+  EXPECT_EQ(LoadLibrary()->isOpen(), 1);
 }
 
 }  // namespace
