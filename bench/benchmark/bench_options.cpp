@@ -11,16 +11,18 @@ namespace {
 
 void Usage() {
   std::cout << "usage: quorvane-bench [--quick] [--program PATH] [--sequences N] [--idle-seconds S]\n"
-               "                      [--held N] [--startups N] [--library-dir DIR] [--json FILE]\n\n"
+               "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n\n"
                "Runs the program on the simulated port and reports its timing, CPU use and memory.\n"
                "  --program PATH     the program to time (default " DEFAULT_PROGRAM ")\n"
                "  --sequences N      single requests answered and timed (default 20)\n"
                "  --idle-seconds S   span with no request for idle CPU and tick period (default 60)\n"
                "  --held N           answers given to one held request (default 5)\n"
-               "  --startups N       separate starts timed (default 5)\n"
+               "  --startups N       separate starts timed (default 10)\n"
+               "  --loaded N         single requests answered with every CPU kept busy by stress-ng\n"
+               "                     (default 10; 0 leaves the run under load out)\n"
                "  --library-dir DIR  folder of the simulated libinpout32.so (default " SIMULATED_PORT_DIR ")\n"
                "  --json FILE        also write the results as JSON\n"
-               "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 2 starts\n"
+               "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 3 starts, 3 loaded\n"
                "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
                "its window is mapped is measured; otherwise it runs offscreen.\n";
 }
@@ -43,7 +45,8 @@ Options Parse(int argc, char** argv) {
       options.sequences = 5;
       options.idleSeconds = 10;
       options.heldAnswers = 2;
-      options.startups = 2;
+      options.startups = 3;
+      options.loadedSequences = 3;
     } else if (arg == "--program") {
       // The program starts in a folder of its own: a relative name must not
       // be looked up from there.
@@ -58,14 +61,17 @@ Options Parse(int argc, char** argv) {
       options.heldAnswers = std::stoi(value());
     } else if (arg == "--startups") {
       options.startups = std::stoi(value());
+    } else if (arg == "--loaded") {
+      options.loadedSequences = std::stoi(value());
     } else if (arg == "--json") {
       options.jsonPath = value();
     } else {
       throw std::invalid_argument("unknown option " + arg + " (see --help)");
     }
   }
-  if (options.sequences < 1 || options.idleSeconds < 2 || options.heldAnswers < 2 || options.startups < 1)
-    throw std::invalid_argument("counts must be at least 1 (idle at least 2 s, held at least 2)");
+  if (options.sequences < 1 || options.idleSeconds < 2 || options.heldAnswers < 2 || options.startups < 1 ||
+      options.loadedSequences < 0)
+    throw std::invalid_argument("counts must be at least 1 (idle at least 2 s, held at least 2, loaded at least 0)");
   return options;
 }
 

@@ -12,7 +12,8 @@ struct Options {
   int sequences = 20;
   int idleSeconds = 60;
   int heldAnswers = 5;
-  int startups = 5;
+  int startups = 10;
+  int loadedSequences = 10;  // 0: no run under load
   std::string jsonPath;
   bool quick = false;
 };

@@ -7,11 +7,15 @@
 #include "bench/benchmark/measurement_run.h"
 
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
 
+#include <unistd.h>
+
 #include "bench/benchmark/answer_judge.h"
+#include "bench/benchmark/floor.h"
 #include "bench/benchmark/process_usage.h"
 #include "bench/benchmark/program_under_test.h"
 #include "bench/benchmark/record_timing.h"
@@ -42,21 +46,39 @@ void Say(const std::string& text) {
   std::cerr << "[bench] " << text << std::endl;
 }
 
-// How often this machine takes a busy-waiting thread off its CPU: a busy
-// loop of our own reads the clock for 2 s and counts the gaps over 100 us.
-// Any such gap that covers the end of one of the program's one-second waits
-// delays that edge by as much; it is the floor under the edge spacing error.
-void ProbeBusyWaitGaps(Results& results) {
-  const std::uint64_t start = simport::NowNs();
-  std::uint64_t previous = start, gaps = 0, largest = 0;
-  for (std::uint64_t now = start; now - start < 2000000000u; now = simport::NowNs()) {
-    const std::uint64_t gap = now - previous;
-    if (gap > 100000u) ++gaps;
-    if (gap > largest) largest = gap;
-    previous = now;
+// Raises `count` single requests, each at its own phase of the tick, and
+// sleeps through each answer, so this side takes no CPU time from the
+// program while it times its steps; `judged` gets every answer judged.
+void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int count, bool timeLatency,
+                          Results& results, const std::function<void(const supervisor::JudgedAnswer&)>& judged) {
+  for (int i = 0; i < count; ++i) {
+    const auto poll = program.WaitFor(IsPoll, 3s);
+    if (!poll) throw std::runtime_error("the program stopped polling");
+    const auto offset = std::chrono::milliseconds(100 + 800 * i / count);
+    std::this_thread::sleep_for(SinceNow(poll->timeNs) + offset);
+    const std::size_t answersBefore = judge.Answers().size();
+    judge.RaiseRequest();
+    const auto raisedNs = simport::NowNs();
+    const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
+    judge.DropRequest();
+    if (!first) {
+      // The checker counts it as missing; a run under load goes on.
+      judge.Update();
+      continue;
+    }
+    if (timeLatency) results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
+    std::this_thread::sleep_for(3100ms);
+    judge.Update();
+    for (int e = 0; e < 3 && judge.AnswerRunning(); ++e) {
+      program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
+      judge.Update();
+    }
+    for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
+      const supervisor::JudgedAnswer& answer = judge.Answers()[k];
+      if (timeLatency && answer.pollNs) results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
+      judged(answer);
+    }
   }
-  results.probeMaxGapUs = static_cast<double>(largest) / 1000.0;
-  results.probeGapsPerSecond = static_cast<double>(gaps) / 2.0;
 }
 
 // Process start to first port write, and to the window mapped.
@@ -77,14 +99,51 @@ void TimeStartUps(const Options& options, Results& results) {
   }
 }
 
+// Single requests with every CPU kept busy: how late a step comes when the
+// busy wait has to share its core, and that no answer suffers otherwise.
+void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results) {
+  const int workers = static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN));
+  Say("timing " + std::to_string(options.loadedSequences) + " single requests with " + std::to_string(workers) +
+      " stress-ng CPU workers");
+  const supervisor::Tally before = judge.Totals();
+  {
+    CpuLoad load(workers);
+    if (!load.Available()) {
+      results.notes.push_back("the run under load was left out: stress-ng could not be started");
+      return;
+    }
+    std::this_thread::sleep_for(1s);  // every worker running
+    AnswerSingleRequests(program, judge, options.loadedSequences, false, results,
+                         [&](const supervisor::JudgedAnswer& answer) {
+                           const std::vector<double> errors = StepErrorsUs(answer);
+                           results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(),
+                                                          errors.end());
+                         });
+  }
+  judge.Update();
+  const supervisor::Tally& after = judge.Totals();
+  results.loadRun = true;
+  results.loadWorkers = workers;
+  results.loadAnswers = after.answers - before.answers;
+  results.loadMissing = after.missing - before.missing;
+  results.loadFaults = (after.malformed - before.malformed) + (after.unrequested - before.unrequested) +
+                       (after.strayWrites - before.strayWrites) + results.loadMissing;
+}
+
 }  // namespace
 
 void Measure(const Options& options, Results& results) {
   results.program = options.program;
   results.loadBefore = LoadAverage();
   results.window = options.program.find("console") == std::string::npos;
-  Say("probing how often a busy loop is interrupted here (2 s)");
-  ProbeBusyWaitGaps(results);
+  // The floor under the answer's steps: any gap in a busy wait that covers
+  // the end of one of its one-second waits delays that edge by as much.
+  results.probeSeconds = options.quick ? 2 : 5;
+  Say("probing how often a busy wait is interrupted here (" + std::to_string(int(results.probeSeconds)) + " s)");
+  const BusyWaitGaps gaps = ProbeBusyWait(results.probeSeconds);
+  results.probeMaxGapUs = gaps.largestUs;
+  results.probeGapsPerSecond = gaps.over100UsPerSecond;
+  if (const auto tick = SchedulerTickMs()) results.schedulerTickMs = *tick;
   Say("timing " + std::to_string(options.startups) + " start-ups");
   TimeStartUps(options, results);
 
@@ -93,15 +152,26 @@ void Measure(const Options& options, Results& results) {
   if (!program.WaitFor(IsPoll, 5s)) throw std::runtime_error("the program never polled:\n" + program.Errors());
   std::this_thread::sleep_for(1500ms);  // let start-up work settle
 
-  // Idle: no request; the bench sleeps and reads the record once a second.
+  // Idle: no request. The bench's own minimal timerfd loop ticks half a
+  // second out of phase with the program's, so neither wakes the other's
+  // core; at each of its ticks it reads the record, and does nothing else.
   Say("idle for " + std::to_string(options.idleSeconds) + " s");
   program.Collect();
   const std::size_t idleFrom = program.Accesses().size();
+  const std::uint64_t lastPoll = idleFrom ? program.Accesses().back().timeNs : simport::NowNs();
+  TimerfdTickLoop floorLoop(lastPoll + 1500000000u);
   const auto cpu0 = CpuSeconds(program.Pid()), sched0 = ScheduledSeconds(program.Pid());
   const auto t0 = simport::NowNs();
   for (int s = 0; s < options.idleSeconds; ++s) {
-    std::this_thread::sleep_for(1s);
+    floorLoop.Wait();
     program.Collect();
+  }
+  results.floorTickMs = floorLoop.IntervalsMs();
+  if (const auto memory = Memory(program.Pid())) {
+    results.rssMiB = static_cast<double>(memory->residentKiB) / 1024.0;
+    results.pssMiB = static_cast<double>(memory->proportionalKiB) / 1024.0;
+    results.privateDirtyMiB = static_cast<double>(memory->privateDirtyKiB) / 1024.0;
+    results.toolkitMiB = static_cast<double>(memory->toolkitKiB) / 1024.0;
   }
   const auto cpu1 = CpuSeconds(program.Pid()), sched1 = ScheduledSeconds(program.Pid());
   const double span = Ms(t0, simport::NowNs()) / 1000.0;
@@ -119,32 +189,8 @@ void Measure(const Options& options, Results& results) {
   Say("timing " + std::to_string(options.sequences) + " single requests");
   const auto switches0 = InvoluntarySwitches(program.Pid());
   const auto machine0 = MachineCpuTicks();
-  for (int i = 0; i < options.sequences; ++i) {
-    const auto poll = program.WaitFor(IsPoll, 3s);
-    if (!poll) throw std::runtime_error("the program stopped polling");
-    const auto offset = std::chrono::milliseconds(100 + 800 * i / options.sequences);
-    std::this_thread::sleep_for(SinceNow(poll->timeNs) + offset);
-    const std::size_t answersBefore = judge.Answers().size();
-    judge.RaiseRequest();
-    const auto raisedNs = simport::NowNs();
-    const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
-    judge.DropRequest();
-    if (!first) throw std::runtime_error("a request was not answered");
-    results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
-    // Sleep through the answer rather than watch it, so this side takes no
-    // CPU time from the program while it times its steps.
-    std::this_thread::sleep_for(3100ms);
-    judge.Update();
-    for (int e = 0; e < 3 && judge.AnswerRunning(); ++e) {
-      program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
-      judge.Update();
-    }
-    for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
-      const supervisor::JudgedAnswer& answer = judge.Answers()[k];
-      if (answer.pollNs) results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
-      AddStepErrors(answer, results);
-    }
-  }
+  AnswerSingleRequests(program, judge, options.sequences, true, results,
+                       [&](const supervisor::JudgedAnswer& answer) { AddStepErrors(answer, results); });
 
   const auto switches1 = InvoluntarySwitches(program.Pid());
   if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
@@ -182,6 +228,7 @@ void Measure(const Options& options, Results& results) {
     const supervisor::JudgedAnswer& previous = judge.Answers()[k - 1];
     if (previous.writes == 4) results.heldGapMs.push_back(Ms(previous.writeNs[3], answer.writeNs[0]));
   }
+  if (options.loadedSequences > 0) TimeUnderLoad(options, program, judge, results);
   judge.Finish();
   results.verdicts = judge.Totals();
 

@@ -1,7 +1,10 @@
 #include "bench/benchmark/process_usage.h"
 
+#include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -59,6 +62,64 @@ std::optional<std::uint64_t> StatusField(pid_t pid, const std::string& field) {
 }  // namespace
 
 std::optional<std::uint64_t> PeakResidentKiB(pid_t pid) { return StatusField(pid, "VmHWM"); }
+
+std::optional<MemoryShares> Memory(pid_t pid) {
+  std::ifstream in(Proc(pid) + "/smaps");
+  if (!in) return std::nullopt;
+  MemoryShares shares;
+  bool toolkitMapping = false;
+  for (std::string line; std::getline(in, line);) {
+    const auto colon = line.find(':');
+    // A mapping's header ("start-end perms offset dev inode path") has no
+    // colon before its first space; its fields do ("Rss:   12 kB").
+    if (colon == std::string::npos || line.find(' ') < colon) {
+      toolkitMapping = line.find("libQt6") != std::string::npos;
+      continue;
+    }
+    const std::string name = line.substr(0, colon);
+    const std::uint64_t kib = std::strtoull(line.c_str() + colon + 1, nullptr, 10);
+    if (name == "Rss") {
+      shares.residentKiB += kib;
+      if (toolkitMapping) shares.toolkitKiB += kib;
+    } else if (name == "Pss") {
+      shares.proportionalKiB += kib;
+    } else if (name == "Private_Dirty") {
+      shares.privateDirtyKiB += kib;
+    }
+  }
+  return shares;
+}
+
+namespace {
+
+std::optional<double> TickMsFromConfig(std::istream& config) {
+  for (std::string line; std::getline(config, line);) {
+    if (line.rfind("CONFIG_HZ=", 0) == 0) {
+      const double hz = std::strtod(line.c_str() + 10, nullptr);
+      if (hz > 0) return 1000.0 / hz;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<double> SchedulerTickMs() {
+  utsname system{};
+  if (::uname(&system) == 0) {
+    std::ifstream boot(std::string("/boot/config-") + system.release);
+    if (const auto tick = TickMsFromConfig(boot)) return tick;
+  }
+  // Kernels built with their configuration inside keep it compressed in /proc.
+  std::FILE* unpacked = ::popen("zcat /proc/config.gz 2>/dev/null", "r");
+  if (!unpacked) return std::nullopt;
+  std::string text;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, unpacked)) > 0;) text.append(buffer, got);
+  ::pclose(unpacked);
+  std::istringstream config(text);
+  return TickMsFromConfig(config);
+}
 
 std::optional<std::uint64_t> InvoluntarySwitches(pid_t pid) {
   return StatusField(pid, "nonvoluntary_ctxt_switches");

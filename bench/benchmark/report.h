@@ -10,9 +10,11 @@
 namespace quorvane::bench {
 
 // One line of the table; target and holds are empty for figures without a
-// target.
+// target, floor and ratio for those without a floor: what this machine
+// allows at best, measured in the same run, and the program's figure as a
+// multiple of it.
 struct Row {
-  std::string measure, value, target, holds;
+  std::string measure, value, target, floor, ratio, holds;
 };
 
 std::vector<Row> Table(const Results& results);

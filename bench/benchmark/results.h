@@ -25,9 +25,22 @@ struct Results {
   double heldCpuPercent = 0;
   std::vector<double> heldGapMs;
   double peakRssMiB = 0;
+  // At the end of the idle span: resident, proportional and private dirty
+  // memory, and the resident part that is Qt's libraries.
+  double rssMiB = 0, pssMiB = 0, privateDirtyMiB = 0, toolkitMiB = 0;
+  // The floor: a minimal timerfd loop's periods over the idle span, and a
+  // minimal busy wait's largest preemption gap.
+  std::vector<double> floorTickMs;
+  // Under load: every CPU busy with stress-ng while single requests are
+  // answered; the step errors and the checker's verdicts on those answers.
+  bool loadRun = false;
+  int loadWorkers = 0;
+  std::vector<double> loadStepErrorUs;
+  int loadAnswers = 0, loadFaults = 0, loadMissing = 0;
+  double schedulerTickMs = 0;  // 0 when unknown
   std::uint64_t switchesInAnswers = 0;
   double stealPercentInAnswers = 0;
-  double probeMaxGapUs = 0, probeGapsPerSecond = 0;
+  double probeMaxGapUs = 0, probeGapsPerSecond = 0, probeSeconds = 0;
   double loadBefore = 0, loadAfter = 0;
   std::uint64_t lost = 0;
   std::vector<std::string> notes;
