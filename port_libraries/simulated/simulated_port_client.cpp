@@ -86,10 +86,6 @@ std::optional<Access> AccessReader::WaitFor(const std::function<bool(const Acces
 
 std::uint64_t NowNs() { return static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds()); }
 
-std::function<bool(const Access&)> IsWrite(std::int16_t port, std::int16_t value) {
-  return [=](const Access& access) { return access.write && access.port == port && access.value == value; };
-}
-
 std::function<bool(const Access&)> IsWriteTo(std::int16_t port) {
   return [=](const Access& access) { return access.write && access.port == port; };
 }

@@ -75,7 +75,6 @@ class AccessReader {
   // returned; the rest wait for the next call.
   std::vector<Access> ReadNew(std::size_t limit = SIZE_MAX);
   std::uint64_t Lost() const { return lost_; }
-  std::uint64_t Cursor() const { return cursor_; }
 
   // Reads until an access that satisfies match arrives (returned) or the
   // timeout passes (nullopt). Every access read on the way, the match
@@ -94,8 +93,7 @@ class AccessReader {
 // The monotonic clock of the accesses' timestamps, in ns.
 std::uint64_t NowNs();
 
-// A write of value to port, for WaitFor.
-std::function<bool(const Access&)> IsWrite(std::int16_t port, std::int16_t value);
+// A write to port, for WaitFor.
 std::function<bool(const Access&)> IsWriteTo(std::int16_t port);
 
 }  // namespace quorvane::simport

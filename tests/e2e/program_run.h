@@ -26,7 +26,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/monotonic_clock.h"
 #include "temp_folder.h"
 
 namespace quorvane::e2e {
@@ -84,7 +83,6 @@ class ProgramRun {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    startNs_ = NowNs();
     pid_ = ::fork();
     if (pid_ == 0) {
       // Only async-signal-safe calls from here on.
@@ -110,8 +108,6 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool Started() const { return pid_ > 0; }
-  pid_t Pid() const { return pid_; }
-  std::uint64_t StartNs() const { return startNs_; }
 
   bool StillRunning() {
     if (exited_ || pid_ <= 0) return false;
@@ -146,7 +142,6 @@ class ProgramRun {
   std::string Output() const { return "standard output:\n" + ReadAll(outPath_) + "standard error:\n" + Stderr(); }
 
  private:
-  static std::uint64_t NowNs() { return static_cast<std::uint64_t>(MonotonicNanoseconds()); }
   void Finish(int status) {
     exited_ = true;
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
@@ -154,7 +149,6 @@ class ProgramRun {
 
   std::filesystem::path outPath_, errPath_;
   pid_t pid_ = -1;
-  std::uint64_t startNs_ = 0;
   bool exited_ = false;
   int exitStatus_ = 0;
 };
