@@ -2,6 +2,7 @@
 // port from a terminal or a script, and shows what the program does on it.
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/clock_text.h"
+#include "common/system_clock.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 
@@ -78,18 +81,17 @@ std::string Hex(unsigned value) {
   return text;
 }
 
-// The local wall-clock time of a monotonic timestamp, hh:mm:ss.mmm.
+// The local wall-clock time of a monotonic timestamp, hh:mm:ss.mmm: the time
+// of day now, less the timestamp's age.
 std::string LocalTime(std::uint64_t timeNs) {
-  using namespace std::chrono;
-  const auto age = nanoseconds(static_cast<std::int64_t>(NowNs() - timeNs));
-  const auto when = system_clock::now() - duration_cast<system_clock::duration>(age);
-  const std::time_t seconds = system_clock::to_time_t(when);
-  const auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const quorvane::LocalTime now = quorvane::SystemClock().Local();
+  const double ageSeconds = static_cast<double>(static_cast<std::int64_t>(NowNs() - timeNs)) / 1e9;
+  double ofDay = quorvane::SecondsSinceMidnight(now) - ageSeconds;
+  ofDay -= 86400.0 * std::floor(ofDay / 86400.0);
+  const auto millis = static_cast<long long>(ofDay * 1000.0);
   char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(millis));
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", millis / 3600000 % 24,
+                millis / 60000 % 60, millis / 1000 % 60, millis % 1000);
   return text;
 }
 
