@@ -77,6 +77,11 @@ void ProgramLife::Command1_Click() {
   if (!failed_) frontEnd_.MinimiseWindow();
 }
 
+void ProgramLife::FrontEndFailed(const std::string& message) {
+  if (!failed_) Fail(OnOneLine(message).empty() ? "the window failed for an unknown reason" : message);
+  frontEnd_.EndEventLoop(kFailureExitStatus);
+}
+
 void ProgramLife::SetStatusLine(const std::string& text) { Show(form1::StatusField::kStatusLine, text); }
 void ProgramLife::SetLastRestartText(const std::string& text) { Show(form1::StatusField::kLastRestart, text); }
 void ProgramLife::SetLastRequestText(const std::string& text) { Show(form1::StatusField::kLastRequest, text); }

@@ -78,6 +78,11 @@ class ProgramLife final : private StatusDisplay {
   // OK: minimises the window and does nothing else.
   void Command1_Click();
 
+  // A failure the front end met on its own, outside the calls above (in a
+  // window procedure, which must not let it through): reported like the
+  // others, unless one already was, and the event loop ends with status 1.
+  void FrontEndFailed(const std::string& message);
+
   FormVariables& Variables() { return variables_; }
   // The text a control shows now.
   const std::string& Text(std::size_t control) const { return texts_[control]; }
