@@ -10,7 +10,19 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick  # running and checking the window headless
   fonts-dejavu-core                         # a known fallback typeface for the status line
   libx11-dev                                # the benchmark sees the window mapped
+  g++-mingw-w64-i686                        # the 32-bit Windows program
+  wine wine32:i386                          # running the Windows program in the tests
 )
+
+if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
+
+# wine32 is an i386 package: the architecture must be known to dpkg, and the
+# package lists fetched again after adding it.
+architecture_added=false
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  architecture_added=true
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,9 +30,10 @@ for package in "${packages[@]}"; do
     missing+=("$package")
 done
 
+if ((${#missing[@]})) || $architecture_added; then
+  $sudo apt-get update -qq
+fi
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
-  $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi

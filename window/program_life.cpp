@@ -76,14 +76,14 @@ void ProgramLife::Timer1_Timer() {
   if (!polled) frontEnd_.EndEventLoop(kFailureExitStatus);
 }
 
-void ProgramLife::Timer1_Failed(const std::string& message) {
-  if (failed_) return;
-  Fail(message);
-  frontEnd_.EndEventLoop(kFailureExitStatus);
-}
-
 void ProgramLife::Command1_Click() {
   if (!failed_) frontEnd_.MinimiseWindow();
+}
+
+void ProgramLife::FrontEndFailed(const std::string& message) {
+  if (failed_) return;  // the first failure has been reported and ends the run
+  Fail(OnOneLine(message).empty() ? "the window failed for an unknown reason" : message);
+  frontEnd_.EndEventLoop(kFailureExitStatus);
 }
 
 void ProgramLife::SetStatusLine(const std::string& text) { Show(form1::StatusField::kStatusLine, text); }

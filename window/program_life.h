@@ -75,12 +75,15 @@ class ProgramLife final : private StatusDisplay {
   // reported and ends the event loop with status 1.
   void Timer1_Timer();
 
-  // Timer1 itself failed (its due ticks could not be taken): the same end
-  // as a failing poll.
-  void Timer1_Failed(const std::string& message);
 
   // OK: minimises the window and does nothing else.
   void Command1_Click();
+
+  // A failure the front end met on its own, outside the calls above (Timer1
+  // could not be read, or a window procedure, which must not let it
+  // through, caught one): reported like the others, unless one already was,
+  // and the event loop ends with status 1.
+  void FrontEndFailed(const std::string& message);
 
   FormVariables& Variables() { return variables_; }
   // The text a control shows now.

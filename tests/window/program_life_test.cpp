@@ -194,11 +194,11 @@ TEST_F(LifeFixture, ATimerThatCannotStartFailsTheStartBeforeThePortIsTouched) {
 
 TEST_F(LifeFixture, ATimerFailureEndsLikeAFailingTickAndOnlyOnce) {
   StartWell();
-  life.Timer1_Failed("cannot read Timer1's timer: Bad file descriptor");
+  life.FrontEndFailed("cannot read Timer1's timer: Bad file descriptor");
   EXPECT_EQ(calls, (Calls{"stop timer", "stderr quorvane: cannot read Timer1's timer: Bad file descriptor",
                           "box Cannot read Timer1's timer: Bad file descriptor", "end loop 1"}));
   calls.clear();
-  life.Timer1_Failed("again");
+  life.FrontEndFailed("again");
   life.Timer1_Timer();
   EXPECT_TRUE(calls.empty());
 }

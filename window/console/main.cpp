@@ -55,7 +55,7 @@ class ConsoleWindow final : public FrontEnd {
       try {
         due = timer1_.WaitForExpirations();
       } catch (const Failure& failure) {
-        life_.Timer1_Failed(failure.what());
+        life_.FrontEndFailed(failure.what());
         break;
       }
       if (due > 0) life_.Timer1_Timer();

@@ -126,7 +126,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 }
 
 void Form1::Timer1_Timer() { life_.Timer1_Timer(); }
-void Form1::Timer1_Failed(const std::string& message) { life_.Timer1_Failed(message); }
+void Form1::Timer1_Failed(const std::string& message) { life_.FrontEndFailed(message); }
 void Form1::Command1_Click() { life_.Command1_Click(); }
 
 }  // namespace quorvane

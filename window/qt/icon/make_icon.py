@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
-"""Draws the window icon, a measuring screen, as 16-colour XPM images.
+"""Draws the window icon, a measuring screen, in 16 colours: as XPM images
+for the Qt window and as one .ico file (both sizes) for the Windows program.
 
 A grey frame with a light top-left and a dark bottom-right edge holds a black
 screen; a dark green grid divides the screen and a white wave runs across it.
-The images are committed; run this only to change them:
+The files are committed; run this only to change them (the tests check that
+the committed files are what it draws):
 
-    python3 window/qt/icon/make_icon.py window/qt/icon
+    python3 window/qt/icon/make_icon.py [XPM_FOLDER [ICO_FOLDER]]
+
+by default window/qt/icon and window/win32.
 """
 
 import math
+import struct
 import sys
 from pathlib import Path
 
@@ -20,6 +25,8 @@ PALETTE = {
     "c": "#0000FF", "d": "#FF00FF", "e": "#00FFFF", "f": "#FFFFFF",
 }
 BLACK, DARK_GREEN, LIGHT_GREY, GREY, WHITE = "0", "2", "7", "8", "f"
+SIZES = (32, 16)
+ICO_NAME = "measuring_screen.ico"
 
 
 def draw(size):
@@ -69,11 +76,46 @@ def xpm(name, rows):
     return "/* XPM */\n" + f"static const char *{name}[] = {{\n" + "\n".join(lines) + "\n};\n"
 
 
+def ico_image(rows):
+    """One image of an .ico file: a 4-bit bitmap on the palette, bottom row
+    first, followed by its transparency mask (all opaque)."""
+    size = len(rows)
+    palette = sorted(PALETTE)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 4, 0, 0, 0, 0, 16, 0)
+    colours = b"".join(
+        bytes((int(PALETTE[c][5:7], 16), int(PALETTE[c][3:5], 16), int(PALETTE[c][1:3], 16), 0))
+        for c in palette)
+    def padded(row):  # every bitmap row is a whole number of 32-bit words
+        return row + bytes(-len(row) % 4)
+    colour_rows = b""
+    for row in reversed(rows):
+        indices = [palette.index(c) for c in row]
+        colour_rows += padded(bytes(indices[i] << 4 | indices[i + 1] for i in range(0, size, 2)))
+    mask_rows = padded(bytes(size // 8)) * size
+    return header + colours + colour_rows + mask_rows
+
+
+def ico(images):
+    """An .ico file holding `images`, each a list of rows."""
+    bodies = [ico_image(rows) for rows in images]
+    directory = struct.pack("<HHH", 0, 1, len(bodies))
+    offset = len(directory) + 16 * len(bodies)
+    for rows, body in zip(images, bodies):
+        size = len(rows)
+        directory += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(body), offset)
+        offset += len(body)
+    return directory + b"".join(bodies)
+
+
 def main():
-    folder = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent)
-    for size in (32, 16):
+    here = Path(__file__).resolve().parent
+    xpm_folder = Path(sys.argv[1]) if len(sys.argv) > 1 else here
+    ico_folder = Path(sys.argv[2]) if len(sys.argv) > 2 else here.parent.parent / "win32"
+    drawings = {size: draw(size) for size in SIZES}
+    for size, rows in drawings.items():
         name = f"measuring_screen_{size}"
-        (folder / f"{name}.xpm").write_text(xpm(name, draw(size)))
+        (xpm_folder / f"{name}.xpm").write_text(xpm(name, rows))
+    (ico_folder / ICO_NAME).write_bytes(ico([drawings[size] for size in SIZES]))
 
 
 if __name__ == "__main__":

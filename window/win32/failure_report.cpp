@@ -1,0 +1,32 @@
+#include "window/win32/failure_report.h"
+
+#include <windows.h>
+
+#include "window/form1_description.h"
+#include "window/program_life.h"
+#include "window/win32/system_text.h"
+
+namespace quorvane::win32 {
+
+void ShowFailureBox(const std::string& text) {
+  // No owner: at start-up the window is hidden, and a box owned by it would
+  // hide too. Task-modal: the window, if shown, takes no input meanwhile.
+  MessageBoxW(nullptr, Wide(text).c_str(), Wide(form1::kCaption).c_str(),
+              MB_ICONERROR | MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+void WriteErrorLine(const std::string& line) {
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  const std::string ended = line + "\r\n";
+  DWORD written = 0;
+  // Nowhere left to report a failure of this.
+  WriteFile(error, ended.data(), static_cast<DWORD>(ended.size()), &written, nullptr);
+}
+
+void ReportFailure(const std::string& message) {
+  WriteErrorLine(ErrorLine(message));
+  ShowFailureBox(FailureBoxText(message));
+}
+
+}  // namespace quorvane::win32

@@ -1,0 +1,279 @@
+#include "window/win32/form1.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <vector>
+
+#include "common/failure.h"
+#include "window/win32/dpi.h"
+#include "window/win32/failure_report.h"
+#include "window/win32/form1_ids.h"
+#include "window/win32/system_text.h"
+
+namespace quorvane::win32 {
+
+namespace {
+
+// A fixed-size window: a caption with the system menu and a minimise box,
+// no sizing border, no maximise box.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = 0;
+constexpr UINT_PTR kTimer1Id = 1;
+
+int ControlId(std::size_t control) { return QUORVANE_FIRST_CONTROL_ID + static_cast<int>(control); }
+
+PixelSize BoxSize(std::size_t control, int dpi) {
+  const form1::Box box = form1::BoxInPixels(form1::kControls[control].twips, dpi);
+  return {box.width, box.height};
+}
+
+std::vector<std::wstring> Texts(std::span<const char* const> texts, char widestDigit) {
+  std::vector<std::wstring> wide;
+  for (const char* text : texts) wide.push_back(Wide(form1::WidestText(text, widestDigit)));
+  return wide;
+}
+
+// The window's font for every control but the status line: the desktop's
+// message font, made smaller only when a fixed box cannot hold its widest
+// texts in it.
+FontSpec WindowFontSpec(int dpi) {
+  FontSpec spec = MessageFontSpec();
+  const char widestDigit = WidestDigit(MakeFont(spec, dpi).Handle());
+  for (std::size_t i = 0; i < form1::kControls.size(); ++i)
+    if (i != form1::kStatusLine)
+      spec = ShrinkToFit(spec, dpi, Texts(form1::kControls[i].mustHold, widestDigit), BoxSize(i, dpi));
+  return spec;
+}
+
+// The status line's own typeface at its own size when it is installed.
+// Otherwise the fallback family (or the window's, when even that is
+// missing), from the same size down until every status text fits its box.
+FontSpec StatusFontSpec(int dpi, const std::wstring& windowFamily) {
+  const form1::Typeface& typeface = form1::kStatusLineTypeface;
+  FontSpec spec{Wide(typeface.family), typeface.pointSize, typeface.bold ? FW_BOLD : typeface.weight,
+                typeface.italic, typeface.underline, typeface.strikeOut, typeface.characterSet};
+  if (FamilyInstalled(spec.family)) return spec;
+  const std::wstring fallback = Wide(form1::kShrinkRule.fallbackFamily);
+  spec.family = FamilyInstalled(fallback) ? fallback : windowFamily;
+  // No digit stands in for another in the status texts.
+  return ShrinkToFit(spec, dpi, Texts(form1::kControls[form1::kStatusLine].mustHold, '0'),
+                     BoxSize(form1::kStatusLine, dpi));
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = QUORVANE_FORM1_CLASS;
+  // Both sizes of the one icon: the caption and taskbar take the small one,
+  // Alt+Tab the large.
+  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                                    LR_SHARED));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw Failure("cannot register the window class: " + LastSystemErrorText());
+}
+
+}  // namespace
+
+Form1::Form1(PortIo& port, const Clock& clock) : life_(*this, port, clock) {
+  // The buttons in the desktop's current style (the manifest asks for
+  // Common Controls 6).
+  INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&commonControls);
+
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterWindowClass(instance, &Form1::Procedure);
+  // Made hidden, at a size set once its screen's DPI is known.
+  window_ = CreateWindowExW(kWindowExStyle, QUORVANE_FORM1_CLASS, Wide(form1::kCaption).c_str(), kWindowStyle,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                            instance, this);
+  if (!window_) throw Failure("cannot create the window: " + LastSystemErrorText());
+  CreateControls();
+  LayOut(WindowDpi(window_));
+}
+
+Form1::~Form1() {
+  ending_ = true;
+  if (window_) DestroyWindow(window_);
+}
+
+void Form1::CreateControls() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  // Created in tab order: the z order, which the tab order follows, is the
+  // creation order.
+  for (std::size_t i = 0; i < form1::kControls.size(); ++i) {
+    const form1::Control& control = form1::kControls[i];
+    const bool label = control.kind == form1::ControlKind::kLabel;
+    // Labels take no focus and show their text on one line, clipped rather
+    // than wrapped; the fonts are chosen so that nothing is clipped.
+    const DWORD style = WS_CHILD | WS_VISIBLE |
+                        (label ? SS_LEFTNOWORDWRAP | SS_NOPREFIX
+                               : WS_TABSTOP | (control.isDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+    controls_[i] = CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", Wide(control.initialText).c_str(), style, 0,
+                                   0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(i))),
+                                   instance, nullptr);
+    if (!controls_[i])
+      throw Failure(std::string("cannot create the control ") + control.name + ": " + LastSystemErrorText());
+  }
+}
+
+void Form1::LayOut(int dpi) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const form1::Box box = form1::BoxInPixels(form1::kControls[i].twips, dpi);
+    SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  const FontSpec windowSpec = WindowFontSpec(dpi);
+  Font windowFont = MakeFont(windowSpec, dpi);
+  Font statusFont = MakeFont(StatusFontSpec(dpi, windowSpec.family), dpi);
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const HFONT font = i == form1::kStatusLine ? statusFont.Handle() : windowFont.Handle();
+    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  // The controls use the new fonts now; the old ones may go.
+  windowFont_ = std::move(windowFont);
+  statusFont_ = std::move(statusFont);
+
+  const SIZE frame = FrameForClient(form1::TwipsToPixels(form1::kClientSize.width, dpi),
+                                    form1::TwipsToPixels(form1::kClientSize.height, dpi), kWindowStyle,
+                                    kWindowExStyle, dpi);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void Form1::StartTimer() {
+  // A window timer: its ticks come through this thread's message loop, and
+  // one that fell due while a tick ran is delivered once, after it.
+  if (!SetTimer(window_, kTimer1Id, static_cast<UINT>(form1::kTimer1.interval.count()), nullptr))
+    throw Failure(std::string("cannot start ") + form1::kTimer1.name + ": " + LastSystemErrorText());
+}
+
+void Form1::StopTimer() { KillTimer(window_, kTimer1Id); }
+
+void Form1::ShowWindow() {
+  // As the starter asked (a shortcut may ask for a minimised start).
+  ::ShowWindow(window_, SW_SHOWDEFAULT);
+  UpdateWindow(window_);
+}
+
+void Form1::MinimiseWindow() { ::ShowWindow(window_, SW_MINIMIZE); }
+
+void Form1::SetControlText(std::size_t control, const std::string& text) {
+  if (!SetWindowTextW(controls_[control], Wide(text).c_str()))
+    throw Failure("cannot show \"" + text + "\" in " + form1::kControls[control].name + ": " +
+                  LastSystemErrorText());
+  // Painted here and now (the paint message is sent, not queued).
+  RedrawWindow(controls_[control], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void Form1::WriteErrorLine(const std::string& line) { win32::WriteErrorLine(line); }
+void Form1::ShowFailureBox(const std::string& text) { win32::ShowFailureBox(text); }
+
+int Form1::RunEventLoop() {
+  MSG message{};
+  for (;;) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(message.wParam);
+    if (got == -1) throw Failure("the window's message loop failed: " + LastSystemErrorText());
+    // The dialog keys: Enter presses the default button wherever the focus
+    // is, Tab moves along the tab order.
+    if (!IsDialogMessageW(window_, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+void Form1::EndEventLoop(int status) {
+  ending_ = true;
+  PostQuitMessage(status);
+}
+
+LRESULT CALLBACK Form1::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  // Nothing may leave a window procedure: the system's code lies between it
+  // and any handler further out.
+  try {
+    return form->Handle(message, wParam, lParam);
+  } catch (const std::exception& failure) {
+    try {
+      form->life_.FrontEndFailed(failure.what());
+    } catch (...) {
+      PostQuitMessage(kFailureExitStatus);
+    }
+  } catch (...) {
+    try {
+      form->life_.FrontEndFailed("");
+    } catch (...) {
+      PostQuitMessage(kFailureExitStatus);
+    }
+  }
+  return 0;
+}
+
+LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  const std::size_t ok = form1::DefaultButtonIndex();
+  switch (message) {
+    case WM_TIMER:
+      if (wParam == kTimer1Id) {
+        life_.Timer1_Timer();
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == ControlId(ok) && HIWORD(wParam) == BN_CLICKED) {
+        life_.Command1_Click();
+        return 0;
+      }
+      break;
+    case DM_GETDEFID:  // asked by IsDialogMessageW when Enter is pressed
+      return MAKELRESULT(ControlId(ok), DC_HASDEFID);
+    case WM_SETFOCUS:
+      // The button is the only stop of the tab order.
+      if (controls_[ok]) SetFocus(controls_[ok]);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == controls_[form1::kStatusLine]) {
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        const form1::Rgb colour = form1::kStatusLineColour;
+        SetTextColor(dc, RGB(colour.red, colour.green, colour.blue));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    case WM_DPICHANGED: {
+      // Moved to a screen of another DPI: laid out anew there, where the
+      // system suggests.
+      LayOut(HIWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_DESTROY:
+      // Closing ends the program; nothing is written on the way out.
+      if (!ending_) {
+        ending_ = true;
+        PostQuitMessage(0);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace quorvane::win32
