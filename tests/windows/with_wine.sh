@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs a command in a Wine session of its own: a private virtual X server,
+# the given Wine prefix (made on first use, then reused), and the prefix's
+# wineserver, which is ended, together with every Windows process of the
+# session, when the command ends, however it ends. No process of the session
+# outlives this script: a wineserver left running would keep the test's
+# output pipe open and hold ctest.
+#
+# usage: with_wine.sh PREFIX COMMAND [ARGUMENTS...]
+#   (PREFIX is made if missing; the command sees WINEPREFIX, DISPLAY and
+#   WINE, the program to run Windows programs with.)
+# Exit status: the command's; 77 when Wine or Xvfb is not installed.
+set -u
+prefix=$1
+shift
+command -v wine >/dev/null && command -v wineserver >/dev/null ||
+  { echo "SKIP: Wine is not installed (scripts/install-deps.sh installs it)"; exit 77; }
+command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
+
+export WINEPREFIX=$prefix
+export WINEARCH=win32
+# Quiet, and no offer to install .NET or the HTML engine into a new prefix.
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINE=wine
+unset XAUTHORITY
+mkdir -p "$(dirname "$prefix")"
+log="$prefix.log"
+
+server=
+end_session() {
+  local status=$?
+  trap - EXIT INT TERM HUP
+  # Every Windows process of the prefix, then the server itself, waited for
+  # a bounded time.
+  if [[ -d $prefix ]]; then
+    wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+  fi
+  if [[ -n $server ]]; then
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
+  fi
+  exit $status
+}
+trap end_session EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+# The X server picks a free display number itself (-displayfd); -noreset
+# keeps it from resetting, and refusing connections, when a client leaves.
+number_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset \
+  3>"$number_file" </dev/null >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do
+  [[ -s $number_file ]] && break
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
+done
+number=$(tr -d '\n' <"$number_file")
+rm -f "$number_file"
+[[ -n $number ]] || { echo "the virtual X server did not start"; exit 1; }
+export DISPLAY=:$number
+
+# The server is started here with its output in the log, not in the
+# command's pipes; each Windows process started below connects to it.
+wineserver </dev/null >>"$log" 2>&1
+if [[ ! -f $prefix/system.reg ]]; then
+  echo "making the Wine prefix $prefix (once; its log: $log)"
+  if ! wineboot -u </dev/null >>"$log" 2>&1; then
+    echo "wineboot failed: see $log"
+    exit 1
+  fi
+fi
+
+"$@"
