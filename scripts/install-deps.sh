@@ -11,7 +11,7 @@ packages=(
   fonts-dejavu-core                         # a known fallback typeface for the status line
   libx11-dev                                # the benchmark sees the window mapped
   g++-mingw-w64-i686                        # the 32-bit Windows program
-  wine wine32:i386                          # running the Windows program in the tests
+  wine wine32:i386 fonts-wine               # running the Windows program in the tests
 )
 
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi

@@ -73,6 +73,12 @@ if [[ ! -f $prefix/system.reg ]]; then
     echo "wineboot failed: see $log"
     exit 1
   fi
+  # Debian's Wine does not find its own fonts (fonts-wine: Tahoma, the
+  # message font, and Marlett, which draws the title-bar buttons) where it
+  # looks; the prefix's font folder is always searched.
+  for font in /usr/share/wine/fonts/*.ttf; do
+    [[ -e $font ]] && ln -sf "$font" "$prefix/drive_c/windows/Fonts/"
+  done
 fi
 
 "$@"

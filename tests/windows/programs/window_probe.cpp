@@ -2,7 +2,8 @@
 // session, and works it the way a user would, for the window tests:
 //
 //   window_probe describe SECONDS   waits for the window to show, then prints
-//                                   its caption, client size, DPI and each
+//                                   its caption, place on the screen (left
+//                                   top width height), client size, DPI and each
 //                                   control in z order (which is the tab order)
 //   window_probe click-ok SECONDS   clicks the default button; waits until the
 //                                   window is minimised
@@ -114,6 +115,9 @@ static int Describe(double seconds) {
   GetWindowTextW(form, text, 256);
   fputs("caption ", stdout);
   PrintWide(text);
+  RECT frame;
+  GetWindowRect(form, &frame);
+  printf("\nframe %ld %ld %ld %ld", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
   RECT client;
   GetClientRect(form, &client);
   printf("\nclient %ld x %ld\n", client.right - client.left, client.bottom - client.top);
