@@ -12,6 +12,10 @@ packages=(
   libx11-dev                                # the benchmark sees the window mapped
   g++-mingw-w64-i686                        # the 32-bit Windows program
   wine wine32:i386 fonts-wine               # running the Windows program in the tests
+  dpkg-dev lintian desktop-file-utils       # the Debian package and its checks
+  systemd                                   # systemd-analyze, to check the service
+  nsis                                      # the Windows installer
+  python3                                   # the icon generator and the test helpers
 )
 
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
