@@ -42,9 +42,15 @@ void AppendOnlyFile::AppendWhole(const std::string& bytes) {
 std::string AppendOnlyFile::FullName(const std::filesystem::path& file) {
   // A relative name is shown resolved against the working directory. If even
   // that fails (the directory was removed), the name as given still says
-  // which file. UTF-8 whatever the system's own encoding of names.
+  // which file. UTF-8 whatever the system's own encoding of names. A name
+  // that is whole already stays as given; the C++ library does not take a
+  // Windows device name (\\.\pipe\...) for one and would turn it into a
+  // file on the current drive.
+  const auto& native = file.native();
+  const auto separator = [](auto c) { return c == '/' || c == std::filesystem::path::preferred_separator; };
+  const bool whole = file.is_absolute() || (native.size() > 2 && separator(native[0]) && separator(native[1]));
   std::error_code error;
-  const std::filesystem::path full = std::filesystem::absolute(file, error);
+  const std::filesystem::path full = whole ? file : std::filesystem::absolute(file, error);
   const std::u8string name = (error ? file : full).u8string();
   return {name.begin(), name.end()};
 }

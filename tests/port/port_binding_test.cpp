@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -6,19 +5,21 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "port/dynamic_library.h"
 #include "port/inpout.h"
 #include "port/port_map.h"
 
 namespace quorvane {
 namespace {
 
-// Opens the same library the program binds, to read its call counters.
+// Opens the same library the program binds, to read its call counters (the
+// loader hands both the one copy).
 class Counters {
  public:
-  explicit Counters(const char* path) : handle_(dlopen(path, RTLD_NOW)) {
-    count_ = reinterpret_cast<int (*)(int)>(dlsym(handle_, "TestCount"));
+  explicit Counters(const char* path) : library_(path) {
+    count_ = reinterpret_cast<int (*)(int)>(library_.Find("TestCount", nullptr));
+    if (!count_) throw Failure(std::string(path) + " has no TestCount");
   }
-  ~Counters() { dlclose(handle_); }
   int DriverOpenCalls() const { return count_(0); }
   int Reads() const { return count_(1); }
   int Writes() const { return count_(2); }
@@ -27,9 +28,18 @@ class Counters {
   int LastErrorCalls() const { return count_(5); }
 
  private:
-  void* handle_;
+  DynamicLibrary library_;
   int (*count_)(int);
 };
+
+// The loader's own words for a library or an operation that is not there.
+#ifdef _WIN32
+constexpr char kNoSuchLibrary[] = "(error 126)";  // ERROR_MOD_NOT_FOUND
+constexpr char kNoSuchOperation[] = "(error 127)";  // ERROR_PROC_NOT_FOUND
+#else
+constexpr char kNoSuchLibrary[] = "No such file";
+constexpr char kNoSuchOperation[] = "undefined symbol";
+#endif
 
 std::string FailureText(PortIo& port, bool write) {
   try {
@@ -66,7 +76,9 @@ TEST(PortBinding, LibraryWithoutDriverCheckOrFoundByBareNameIsUsedAsItIs) {
   InpoutLibrary plain(PORT_PLAIN);
   EXPECT_EQ(plain.Inp32(889), 0x10);
   EXPECT_NO_THROW(plain.Out32(890, 0));
-  // The test runs with LD_LIBRARY_PATH pointing at a libinpout32.so of ours.
+  // A library of ours under the program's library name is found by the
+  // usual search: through LD_LIBRARY_PATH on Linux, in the test program's
+  // own folder on Windows.
   InpoutLibrary byName;
   EXPECT_EQ(byName.Inp32(889), 0x10);
 }
@@ -79,8 +91,8 @@ TEST(PortBinding, FailuresNameTheLibraryAndTheReason) {
     bool write;
     std::vector<std::string> texts;
   } cases[] = {
-      {MISSING_LIBRARY, true, {"cannot load the port library", MISSING_LIBRARY, "No such file"}},
-      {PORT_NO_OUT32, true, {"has no operation Out32", PORT_NO_OUT32, "undefined symbol"}},
+      {MISSING_LIBRARY, true, {"cannot load the port library", MISSING_LIBRARY, kNoSuchLibrary}},
+      {PORT_NO_OUT32, true, {"has no operation Out32", PORT_NO_OUT32, kNoSuchOperation}},
       {PORT_CLOSED, true,
        {"cannot reach the parallel port", "no parallel port at 0x378 (found: parport0 at 0x3bc)"}},
       {PORT_CLOSED_SILENT, false, {PORT_CLOSED_SILENT, "its driver is not open"}},

@@ -76,8 +76,10 @@ TEST_F(FormLoad, LogThatCannotBeWrittenFailsAfterTheAnswerLineIsIdle) {
     Form_Load(variables, port, display, clock);
     ADD_FAILURE() << "no failure";
   } catch (const Failure& failure) {
-    EXPECT_EQ(std::string(failure.what()),
-              "cannot open the restart log " + Log().string() + ": Is a directory");
+    // The reason is the system's own words (the restart log tests check them).
+    const std::string head = "cannot open the restart log " + Log().string() + ": ";
+    EXPECT_EQ(std::string(failure.what()).substr(0, head.size()), head);
+    EXPECT_GT(std::string(failure.what()).size(), head.size());
   }
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].kind, Event::kWrite);

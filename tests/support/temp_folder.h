@@ -3,12 +3,11 @@
 // A fresh folder under the system's temporary folder, removed with all it
 // holds when the test ends, and small whole-file helpers.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -16,10 +15,20 @@ namespace quorvane::testing {
 
 class TempFolder {
  public:
+  // A random name, made only when nobody has it yet (create_directory says
+  // whether it made the folder), on Windows as on Linux.
   TempFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "quorvane-test-XXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    path_ = name;
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const auto candidate = base / ("quorvane-test-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) {
+        path_ = candidate;
+        return;
+      }
+    }
+    std::abort();
   }
   ~TempFolder() {
     std::error_code ignored;

@@ -1,0 +1,361 @@
+// The restart log against what only POSIX systems have: locks held by other
+// processes, FIFOs and sockets, devices, file size limits, users.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <regex>
+#include <set>
+#include <vector>
+
+#include "common/failure.h"
+#include "restart_log_test_support.h"
+
+namespace quorvane {
+namespace {
+
+using testing::FailureOf;
+using testing::FakeClock;
+using testing::kLinePattern;
+using testing::kStamp;
+using testing::ReadAll;
+using testing::RestartLog;
+using testing::WriteAll;
+
+struct ChildResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs `body` in a forked process, for what must not touch this one (limits,
+// a changed user) or might block; returns its exit code (-1 when a signal
+// ended it, an alarm after 20 s among them) and what it wrote to its pipe.
+ChildResult RunInChild(const std::function<int(int out)>& body) {
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipeEnds[0]);
+    std::signal(SIGALRM, SIG_DFL);
+    ::alarm(20);
+    ::_exit(body(pipeEnds[1]));
+  }
+  ::close(pipeEnds[1]);
+  ChildResult result;
+  char buffer[512];
+  ssize_t got;
+  while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, got);
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+// Logs one start; on failure writes the message to `out` and returns 1.
+int LogAndReport(int out, const Clock& clock, const std::filesystem::path& log) {
+  try {
+    LogDateTime(clock, log);
+    return 0;
+  } catch (const Failure& failure) {
+    const ssize_t ignored = ::write(out, failure.what(), std::strlen(failure.what()));
+    (void)ignored;
+    return 1;
+  }
+}
+
+TEST_F(RestartLog, LineThatLandsOnlyInPartFailsAndTheNextStartBeginsAfterIt) {
+  const std::string before = "12-07-2026 08:00:00\r\n";
+  WriteAll(log, before);
+  // A file size limit 8 bytes past the end lets only 8 bytes of the line in.
+  const ChildResult partial = RunInChild([&](int out) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{before.size() + 8, before.size() + 8};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    return LogAndReport(out, clock, log);
+  });
+  EXPECT_EQ(partial.exitCode, 1);
+  EXPECT_EQ(partial.output,
+            "cannot write the restart log " + log.string() + ": only 8 of 21 bytes were written");
+  EXPECT_EQ(ReadAll(log), before + "12-08-20");
+
+  LogDateTime(clock, log);
+  EXPECT_EQ(ReadAll(log), before + "12-08-20\r\n" + kStamp);
+}
+
+TEST_F(RestartLog, FailuresNameTheFileAndTheSystemsReason) {
+  ASSERT_EQ(::symlink("/dev/full", log.c_str()), 0);
+  EXPECT_EQ(FailureOf([&] { LogDateTime(clock, log); }),
+            "cannot write the restart log " + log.string() + ": No space left on device");
+
+  const auto folderLog = folder / "folder.log";
+  std::filesystem::create_directory(folderLog);
+  EXPECT_EQ(FailureOf([&] { LogDateTime(clock, folderLog); }),
+            "cannot open the restart log " + folderLog.string() + ": Is a directory");
+
+  WriteAll(folder / "plain", "");
+  const auto underAFile = folder / "plain" / "Quorvane.log";
+  EXPECT_EQ(FailureOf([&] { LogDateTime(clock, underAFile); }),
+            "cannot open the restart log " + underAFile.string() + ": Not a directory");
+  EXPECT_EQ(ReadAll(folder / "plain"), "");
+}
+
+// Permissions do not stop root, so as root these run as nobody.
+int AsNobody(const std::function<int()>& body) {
+  if (::geteuid() == 0 && ::setuid(65534) != 0) return 77;
+  return body();
+}
+
+TEST_F(RestartLog, ReadOnlyFolderLeavesNoLog) {
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0555), 0);
+  const ChildResult denied =
+      RunInChild([&](int out) { return AsNobody([&] { return LogAndReport(out, clock, log); }); });
+  if (denied.exitCode == 77) GTEST_SKIP() << "cannot give up root here";
+  EXPECT_EQ(denied.exitCode, 1);
+  EXPECT_EQ(denied.output, "cannot open the restart log " + log.string() + ": Permission denied");
+  EXPECT_FALSE(std::filesystem::exists(log));
+}
+
+// A log that may be appended to but not read: its last byte cannot be looked
+// at, so its length decides (every line written here is 21 bytes).
+TEST_F(RestartLog, WriteOnlyLogStillGetsAWholeLine) {
+  const struct {
+    const char* what;
+    std::string before, joint;
+  } cases[] = {
+      {"no lines yet", "", ""},
+      {"whole lines", "12-06-2026 07:00:00\r\n12-07-2026 08:00:00\r\n", ""},
+      {"a line cut short", "12-07-2026 08:00:00\r\n12-08-20", "\r\n"},
+      // The worst case: a line cut after its CR gets a blank line after it.
+      {"a line cut after its CR", "12-07-2026 08:00:00\r\n12-08-2026 09:30:15\r", "\r\n"},
+  };
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(log, c.before);
+    ASSERT_EQ(::chown(log.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(log.c_str(), 0200), 0);
+    const ChildResult appended =
+        RunInChild([&](int out) { return AsNobody([&] { return LogAndReport(out, clock, log); }); });
+    if (appended.exitCode == 77) GTEST_SKIP() << "cannot give up root here";
+    EXPECT_EQ(appended.exitCode, 0) << appended.output;
+    EXPECT_EQ(ReadAll(log), c.before + c.joint + kStamp);
+  }
+}
+
+// Another copy holding the log, in a process of its own: it takes the lock,
+// writes `whileHolding`, says so, then waits `holdFor` (or until the test
+// ends) before it writes `beforeLettingGo` and lets go.
+class LockHolder {
+ public:
+  LockHolder(const std::filesystem::path& log, const std::string& whileHolding,
+             std::chrono::milliseconds holdFor, const std::string& beforeLettingGo) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(release_) != 0) std::abort();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::alarm(30);
+      ::close(ready[0]);
+      ::close(release_[1]);
+      const int file = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666);
+      if (file < 0 || ::flock(file, LOCK_EX) != 0) ::_exit(1);
+      if (::write(file, whileHolding.data(), whileHolding.size()) < 0) ::_exit(1);
+      if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+      // Until the time is up or the test closes its end of the pipe.
+      pollfd released{release_[0], POLLIN, 0};
+      ::poll(&released, 1, static_cast<int>(holdFor.count()));
+      if (::write(file, beforeLettingGo.data(), beforeLettingGo.size()) < 0) ::_exit(1);
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release_[0]);
+    char ignored;
+    held_ = ::read(ready[0], &ignored, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~LockHolder() {
+    ::close(release_[1]);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  bool Held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  int release_[2] = {-1, -1};
+  bool held_ = false;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(RestartLog, AnotherCopyThatLetsGoSoonIsWaitedFor) {
+  const std::string before = "12-07-2026 08:00:00\r\n";
+  WriteAll(log, before);
+  // Its line still arriving must not be taken for a line cut short.
+  LockHolder other(log, "12-07-2026 08:00:", std::chrono::milliseconds(300), "01\r\n");
+  ASSERT_TRUE(other.Held());
+  const ChildResult start = RunInChild([&](int out) { return LogAndReport(out, clock, log); });
+  EXPECT_EQ(start.exitCode, 0) << start.output;
+  EXPECT_EQ(ReadAll(log), before + "12-07-2026 08:00:01\r\n" + kStamp);
+}
+
+TEST_F(RestartLog, AnotherCopyThatNeverLetsGoDelaysTheStartOnlyForAWhile) {
+  const std::string before = "12-07-2026 08:00:00\r\n";
+  WriteAll(log, before);
+  LockHolder other(log, "", std::chrono::minutes(1), "");
+  ASSERT_TRUE(other.Held());
+  const auto start = std::chrono::steady_clock::now();
+  const ChildResult logged = RunInChild([&](int out) { return LogAndReport(out, clock, log); });
+  // It waited its turn for a while, then appended all the same (the alarm
+  // in the child ends a start that waits for ever).
+  EXPECT_GE(SecondsSince(start), 1.5);
+  EXPECT_EQ(logged.exitCode, 0) << logged.output;
+  EXPECT_EQ(ReadAll(log), before + kStamp);
+}
+
+// A listening socket bound at `path`, for as long as it lives.
+struct BoundSocket {
+  explicit BoundSocket(const std::filesystem::path& path) {
+    descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    bound = ::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(descriptor, 1) == 0;
+  }
+  ~BoundSocket() { ::close(descriptor); }
+  int descriptor = -1;
+  bool bound = false;
+};
+
+// Where a line would be lost or the start could block, the start ends with a
+// message naming the log; nothing waits.
+TEST_F(RestartLog, LogThatIsAPipeOrASocketIsRefused) {
+  const auto refusal = [&](const std::filesystem::path& file, const std::string& kind) {
+    return "the restart log " + file.string() + " is " + kind +
+           ", not a file: a line written there would be lost or could block";
+  };
+  const auto start = [&](const std::filesystem::path& file) {
+    const ChildResult started = RunInChild([&](int out) { return LogAndReport(out, clock, file); });
+    EXPECT_EQ(started.exitCode, 1) << "a start that blocked, or a line lost, passed for logged";
+    return started.output;
+  };
+  const std::string fifo = "a FIFO (named pipe)";
+  ASSERT_EQ(::mkfifo(log.c_str(), 0666), 0);
+  {
+    SCOPED_TRACE("no reader");
+    EXPECT_EQ(start(log), refusal(log, fifo));
+  }
+  const int reader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  {
+    SCOPED_TRACE("a reader");
+    EXPECT_EQ(start(log), refusal(log, fifo));
+  }
+  {
+    SCOPED_TRACE("a full pipe");
+    const int writer = ::open(log.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string block(4096, 'x');
+    while (::write(writer, block.data(), block.size()) > 0) {
+    }
+    EXPECT_EQ(start(log), refusal(log, fifo));
+    ::close(writer);
+  }
+  ::close(reader);
+  {
+    SCOPED_TRACE("a link to a FIFO");
+    const auto link = folder / "link.log";
+    std::filesystem::create_symlink(log, link);
+    EXPECT_EQ(start(link), refusal(link, fifo));
+  }
+  {
+    SCOPED_TRACE("a socket");
+    const auto socketLog = folder / "socket.log";
+    BoundSocket socket(socketLog);
+    ASSERT_TRUE(socket.bound);
+    EXPECT_EQ(start(socketLog), refusal(socketLog, "a socket"));
+  }
+}
+
+// A device the administrator chose is written as it is.
+TEST_F(RestartLog, LogThatIsTheNullDeviceTakesTheLine) {
+  ASSERT_EQ(::symlink("/dev/null", log.c_str()), 0);
+  EXPECT_EQ(FailureOf([&] { LogDateTime(clock, log); }), "no failure");
+}
+
+TEST_F(RestartLog, FileSizeLimitIsAWriteFailureNotASignal) {
+  const std::string before(2048, 'x');
+  WriteAll(log, before);
+  const ChildResult limited = RunInChild([&](int out) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{1024, 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = LogAndReport(out, clock, log);
+    // The signal's disposition is the caller's again.
+    struct sigaction after {};
+    ::sigaction(SIGXFSZ, nullptr, &after);
+    return after.sa_handler == SIG_DFL ? status : 3;
+  });
+  EXPECT_EQ(limited.exitCode, 1) << "-1: killed by the limit's signal";
+  EXPECT_EQ(limited.output, "cannot write the restart log " + log.string() + ": File too large");
+  EXPECT_EQ(ReadAll(log), before);
+}
+
+TEST_F(RestartLog, StartsInParallelLeaveOnlyWholeLinesAndLoseNone) {
+  constexpr int kCopies = 20, kStarts = 50;
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  std::vector<pid_t> copies;
+  for (int copy = 0; copy < kCopies; ++copy) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      // Every copy waits at the gate, so they all start at the same moment.
+      ::close(gate[1]);
+      char ignored;
+      if (::read(gate[0], &ignored, 1) != 0) ::_exit(2);
+      FakeClock own;  // each line names its copy (minute) and start (second)
+      own.local.minute = copy;
+      for (int start = 0; start < kStarts; ++start) {
+        own.local.second = start;
+        if (LogAndReport(2, own, log) != 0) ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    copies.push_back(pid);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  for (const pid_t pid : copies) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+
+  // Every stamp is a whole line of its own, none is lost and no copy took
+  // another's line, still arriving, for a line cut short (no empty lines).
+  const std::string text = ReadAll(log);
+  const std::regex line(kLinePattern);
+  std::set<std::string> stamps;
+  for (std::size_t at = 0; at < text.size(); at += 21) {
+    const std::string stamp = text.substr(at, 21);
+    EXPECT_TRUE(std::regex_match(stamp, line)) << ::testing::PrintToString(stamp);
+    EXPECT_TRUE(stamps.insert(stamp).second) << "twice: " << stamp;
+  }
+  EXPECT_EQ(text.size(), static_cast<std::size_t>(kCopies * kStarts) * 21) << "lost lines";
+}
+
+}  // namespace
+}  // namespace quorvane
