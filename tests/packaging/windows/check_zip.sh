@@ -6,12 +6,14 @@
 # says where inpout32.dll goes and how the program starts at logon; the
 # packed (stripped) program still passes the checks of the built one.
 #
-# usage: check_zip.sh PACKAGES_DIR   (RUN_FOLDER: a folder of its own)
+# usage: check_zip.sh PACKAGES_DIR
+#   (PYTHON: Python 3, which reads the ZIP; RUN_FOLDER: a folder of its own)
 source "$(dirname "$0")/../../windows/wine_run.sh"
 windows_tests=$(cd "$(dirname "$0")/../../windows" && pwd)
 zip=$(ls "$1"/*.zip)
 top=$(basename "$zip" .zip)
-listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+listing=$("$PYTHON" -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip" |
+  grep -v '/$' | sort)
 echo "$listing"
 expected=$(printf '%s\n' "$top/Quorvane.exe" "$top/README.txt" \
   "$top/bench/inpout32.dll" "$top/bench/quorvane-simport.exe" | sort)
@@ -19,7 +21,7 @@ expect_equal "the ZIP's files" "$listing" "$expected"
 
 rm -rf "$RUN_FOLDER"
 mkdir -p "$RUN_FOLDER"
-unzip -q "$zip" -d "$RUN_FOLDER"
+"$PYTHON" -m zipfile -e "$zip" "$RUN_FOLDER"
 unpacked=$RUN_FOLDER/$top
 
 readme=$(cat "$unpacked/README.txt"; echo .)

@@ -9,7 +9,8 @@
 # uninstaller then removes the program and the shortcuts and keeps the log.
 # Runs inside with_wine.sh; the environment names:
 #   PACKAGES     the folder of the installer and the ZIP (pack.sh)
-#   SHELL_LINK   shell_link.py, run with PYTHON
+#   PYTHON       Python 3, which reads the ZIP and runs SHELL_LINK
+#   SHELL_LINK   shell_link.py
 #   SUPERVISOR, SIMPORT  the Linux bench tools
 #   RUN_FOLDER   a folder of this test's own
 source "$(dirname "$0")/../../windows/wine_run.sh"
@@ -54,13 +55,14 @@ done
 # Started as the Startup shortcut starts it: its target, in its folder.
 startup_fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$startup_link")")
 target=$(sed -n 's/^target: //p' <<<"$startup_fields")
-work=$(linux_path "$(sed -n 's/^working-folder: //p' <<<"$startup_fields")")
-unzip -q -j "$zip" '*/bench/inpout32.dll' -d "$RUN_FOLDER/bench"
+start_in=$(linux_path "$(sed -n 's/^working-folder: //p' <<<"$startup_fields")")
+work=$(linux_path "$data_folder")  # where the log is read
+"$PYTHON" -m zipfile -e "$zip" "$RUN_FOLDER/unpacked"
 placed_library=$(linux_path "$program_folder")/inpout32.dll
-cp "$RUN_FOLDER/bench/inpout32.dll" "$placed_library"
+cp "$RUN_FOLDER"/unpacked/*/bench/inpout32.dll "$placed_library"
 state=$RUN_FOLDER/simulated-port
 export QUORVANE_SIMULATED_PORT="Z:${state//\//\\}"
-(cd "$work" && exec "$WINE" "$target" >"$RUN_FOLDER/std.out" 2>"$RUN_FOLDER/std.err") &
+(cd "$start_in" && exec "$WINE" "$target" >"$RUN_FOLDER/std.out" 2>"$RUN_FOLDER/std.err") &
 program_pid=$!
 
 # The supervisor's limits at their widest, as in the Windows program's own
