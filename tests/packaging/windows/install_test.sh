@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The installer run silently under Wine, as an administrator installs it:
+# Quorvane.exe and its README under Program Files and nothing else (no
+# inpout32.dll, no bench folder), the data folder, and the Start menu and
+# Startup shortcuts, both starting the program in the data folder. The
+# program started as the Startup shortcut says, with the simulated
+# inpout32.dll from the ZIP's bench folder placed beside it, writes one log
+# line in the data folder and answers the Linux supervisor. The silent
+# uninstaller then removes the program and the shortcuts and keeps the log.
+# Runs inside with_wine.sh; the environment names:
+#   PACKAGES     the folder of the installer and the ZIP (pack.sh)
+#   PYTHON       Python 3, which reads the ZIP and runs SHELL_LINK
+#   SHELL_LINK   shell_link.py
+#   SUPERVISOR, SIMPORT  the Linux bench tools
+#   RUN_FOLDER   a folder of this test's own
+source "$(dirname "$0")/../../windows/wine_run.sh"
+# Wine would make Linux menu entries for the shortcuts.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+installer=$(ls "$PACKAGES"/*.exe)
+zip=$(ls "$PACKAGES"/*.zip)
+
+drive_c=$WINEPREFIX/drive_c
+linux_path() {  # C:\A\B -> the prefix's drive_c/A/B
+  local path=${1#[Cc]:}
+  printf '%s' "$drive_c${path//\\//}"
+}
+program_folder='C:\Program Files\Quorvane'
+data_folder='C:\ProgramData\Quorvane'
+programs='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
+start_menu_link="$programs\\Quorvane\\Quorvane.lnk"
+startup_link="$programs\\StartUp\\Quorvane.lnk"
+
+# What an earlier run of this test may have left in the prefix.
+rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" \
+  "$(linux_path "$programs\\Quorvane")" "$(linux_path "$startup_link")" "$RUN_FOLDER"
+mkdir -p "$RUN_FOLDER"
+
+echo "installing $(basename "$installer")"
+timeout 120 "$WINE" "$installer" /S
+expect_equal "installer's exit status" "$?" 0
+
+installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
+echo "installed in $program_folder:" $installed
+expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe'
+[[ -d $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
+
+for link in "$start_menu_link" "$startup_link"; do
+  fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$link")")
+  echo "$link:" $'\n'"$fields"
+  expect_equal "$link, target" "$(grep '^target: ' <<<"$fields")" "target: $program_folder\\Quorvane.exe"
+  expect_equal "$link, working folder" "$(grep '^working-folder: ' <<<"$fields")" \
+    "working-folder: $data_folder"
+done
+
+# Started as the Startup shortcut starts it: its target, in its folder.
+startup_fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$startup_link")")
+target=$(sed -n 's/^target: //p' <<<"$startup_fields")
+start_in=$(linux_path "$(sed -n 's/^working-folder: //p' <<<"$startup_fields")")
+work=$(linux_path "$data_folder")  # where the log is read
+"$PYTHON" -m zipfile -e "$zip" "$RUN_FOLDER/unpacked"
+placed_library=$(linux_path "$program_folder")/inpout32.dll
+cp "$RUN_FOLDER"/unpacked/*/bench/inpout32.dll "$placed_library"
+state=$RUN_FOLDER/simulated-port
+export QUORVANE_SIMULATED_PORT="Z:${state//\//\\}"
+(cd "$start_in" && exec "$WINE" "$target" >"$RUN_FOLDER/std.out" 2>"$RUN_FOLDER/std.err") &
+program_pid=$!
+
+# The supervisor's limits at their widest, as in the Windows program's own
+# answer test: Wine's clock drifts from Linux's.
+"$SUPERVISOR" --file "$state" --wait-poll --late 2.5 --deadline 6 --tolerance 500 once \
+  >"$RUN_FOLDER/once.txt" 2>&1
+expect_equal "supervisor, one request" "$?" 0
+cat "$RUN_FOLDER/once.txt"
+values=$("$SIMPORT" --file "$state" watch --from-start --seconds 1 | grep ' W  890' |
+  sed -n '2,5p' | awk '{print $NF}' | tr '\n' ' ')
+expect_equal "answer values" "$values" "0x00 0x01 0x00 0x01 "
+
+read_log
+stamp='[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
+printf 'log in %s: %q\n' "$data_folder" "$log"
+expect_match "restart log in the data folder" "$log" "^${stamp}"$'\r\n''$'
+wait_program 0
+rm -f "$placed_library"
+logged=$log
+
+# _?= keeps the uninstaller in place, so that it runs to its end before
+# Wine returns; it must come last on the command line, unquoted, which only
+# a batch file gives a path with a space.
+printf '@"%s\\Uninstall.exe" /S _?=%s\r\n' "$program_folder" "$program_folder" >"$RUN_FOLDER/uninstall.bat"
+timeout 120 "$WINE" cmd /c "Z:${RUN_FOLDER//\//\\}\\uninstall.bat"
+expect_equal "uninstaller's exit status" "$?" 0
+left=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
+echo "left in $program_folder:" $left
+# (The uninstaller run in place cannot remove itself.)
+expect_equal "left in the program's folder" "$left" "./Uninstall.exe"
+for link in "$start_menu_link" "$startup_link"; do
+  [[ -e $(linux_path "$link") ]] && fail "$link is left"
+done
+[[ -e $(linux_path "$programs\\Quorvane") ]] && fail "the Start menu folder is left"
+read_log
+expect_equal "restart log after uninstalling" "$log" "$logged"
+finish
