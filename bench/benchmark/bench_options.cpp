@@ -11,7 +11,8 @@ namespace {
 
 void Usage() {
   std::cout << "usage: quorvane-bench [--quick] [--program PATH] [--sequences N] [--idle-seconds S]\n"
-               "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n\n"
+               "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n"
+               "                      [--wine]\n\n"
                "Runs the program on the simulated port and reports its timing, CPU use and memory.\n"
                "  --program PATH     the program to time (default " DEFAULT_PROGRAM ")\n"
                "  --sequences N      single requests answered and timed (default 20)\n"
@@ -23,6 +24,8 @@ void Usage() {
                "  --library-dir DIR  folder of the simulated libinpout32.so (default " SIMULATED_PORT_DIR ")\n"
                "  --json FILE        also write the results as JSON\n"
                "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 3 starts, 3 loaded\n"
+               "  --wine             the program is Quorvane.exe, run under Wine ($WINE, or wine) with the\n"
+               "                     simulated inpout32.dll from --library-dir copied beside it\n"
                "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
                "its window is mapped is measured; otherwise it runs offscreen.\n";
 }
@@ -63,6 +66,8 @@ Options Parse(int argc, char** argv) {
       options.startups = std::stoi(value());
     } else if (arg == "--loaded") {
       options.loadedSequences = std::stoi(value());
+    } else if (arg == "--wine") {
+      options.wine = true;
     } else if (arg == "--json") {
       options.jsonPath = value();
     } else {

@@ -16,6 +16,8 @@ struct Options {
   int loadedSequences = 10;  // 0: no run under load
   std::string jsonPath;
   bool quick = false;
+  // The program is a Windows one, run under Wine ($WINE, or wine).
+  bool wine = false;
 };
 
 // Reads the command line; prints the usage and exits on --help. Throws

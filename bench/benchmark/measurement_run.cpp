@@ -85,7 +85,7 @@ void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int cou
 void TimeStartUps(const Options& options, Results& results) {
   for (int run = 0; run < options.startups; ++run) {
     WindowProbe probe;
-    ProgramUnderTest program(options.program, options.libraryFolder);
+    ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
     program.Start();
     const auto first = program.WaitFor([](const Access&) { return true; }, 10s);
     if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
@@ -133,7 +133,7 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
 }  // namespace
 
 void Measure(const Options& options, Results& results) {
-  results.program = options.program;
+  results.program = options.program + (options.wine ? " (under Wine, not Windows)" : "");
   results.loadBefore = LoadAverage();
   results.window = options.program.find("console") == std::string::npos;
   // The floor under the answer's steps: any gap in a busy wait that covers
@@ -147,7 +147,7 @@ void Measure(const Options& options, Results& results) {
   Say("timing " + std::to_string(options.startups) + " start-ups");
   TimeStartUps(options, results);
 
-  ProgramUnderTest program(options.program, options.libraryFolder);
+  ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
   program.Start();
   if (!program.WaitFor(IsPoll, 5s)) throw std::runtime_error("the program never polled:\n" + program.Errors());
   std::this_thread::sleep_for(1500ms);  // let start-up work settle

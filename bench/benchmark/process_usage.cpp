@@ -73,7 +73,8 @@ std::optional<MemoryShares> Memory(pid_t pid) {
     // A mapping's header ("start-end perms offset dev inode path") has no
     // colon before its first space; its fields do ("Rss:   12 kB").
     if (colon == std::string::npos || line.find(' ') < colon) {
-      toolkitMapping = line.find("libQt6") != std::string::npos;
+      // Qt's libraries, or Wine's (its loader, its DLLs, its Unix libraries).
+      toolkitMapping = line.find("libQt6") != std::string::npos || line.find("/wine/") != std::string::npos;
       continue;
     }
     const std::string name = line.substr(0, colon);

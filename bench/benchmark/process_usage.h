@@ -29,7 +29,7 @@ struct MemoryShares {
   std::uint64_t residentKiB = 0;      // Rss
   std::uint64_t proportionalKiB = 0;  // Pss: shared pages divided among their users
   std::uint64_t privateDirtyKiB = 0;  // pages only this process has written: its own cost
-  std::uint64_t toolkitKiB = 0;       // resident pages of the mappings of Qt's libraries
+  std::uint64_t toolkitKiB = 0;       // resident pages of the mappings of Qt's (or Wine's) libraries
 };
 std::optional<MemoryShares> Memory(pid_t pid);
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +17,36 @@ extern char** environ;
 
 namespace quorvane::bench {
 
-ProgramUnderTest::ProgramUnderTest(const std::string& program, const std::string& libraryFolder)
-    : program_(program), libraryFolder_(libraryFolder) {
+namespace {
+
+std::int64_t Nanoseconds(clockid_t clock) {
+  timespec now{};
+  ::clock_gettime(clock, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// CLOCK_MONOTONIC less CLOCK_MONOTONIC_RAW: what NTP's slewing has added
+// since boot. It changes by at most half a millisecond a second, so it is
+// read afresh for each batch of accesses.
+std::int64_t RawToMonotonicNs() {
+  const std::int64_t before = Nanoseconds(CLOCK_MONOTONIC);
+  const std::int64_t raw = Nanoseconds(CLOCK_MONOTONIC_RAW);
+  const std::int64_t after = Nanoseconds(CLOCK_MONOTONIC);
+  return before + (after - before) / 2 - raw;
+}
+
+// A Linux path as a Windows program under Wine names it (drive Z: is /).
+std::string WinePath(const std::filesystem::path& path) {
+  std::string name = "Z:" + path.string();
+  for (char& c : name)
+    if (c == '/') c = '\\';
+  return name;
+}
+
+}  // namespace
+
+ProgramUnderTest::ProgramUnderTest(const std::string& program, const std::string& libraryFolder, bool wine)
+    : program_(program), libraryFolder_(libraryFolder), wine_(wine) {
   std::string name = (std::filesystem::temp_directory_path() / "quorvane-bench-XXXXXX").string();
   if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
   folder_ = name;
@@ -35,8 +64,18 @@ ProgramUnderTest::~ProgramUnderTest() {
 }
 
 void ProgramUnderTest::Start() {
+  std::string program = program_;
+  if (wine_) {
+    // Windows looks for inpout32.dll in the program's folder first.
+    const auto bin = folder_ / "bin";
+    std::filesystem::create_directories(bin);
+    program = (bin / std::filesystem::path(program_).filename()).string();
+    std::filesystem::copy_file(program_, program, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(std::filesystem::path(libraryFolder_) / "inpout32.dll", bin / "inpout32.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   std::vector<std::string> settings{
-      "QUORVANE_SIMULATED_PORT=" + Port().Path(),
+      "QUORVANE_SIMULATED_PORT=" + (wine_ ? WinePath(Port().Path()) : Port().Path()),
       "LD_LIBRARY_PATH=" + libraryFolder_,
       std::string("QT_QPA_PLATFORM=") + (std::getenv("DISPLAY") ? "xcb" : "offscreen"),
   };
@@ -58,9 +97,16 @@ void ProgramUnderTest::Start() {
                                    0644);
   // The restart log goes into the run's own folder.
   posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
-  char* argv[] = {program_.data(), nullptr};
+  // Wine's loader runs the Windows program in its own process: the pid is
+  // the program's.
+  const char* wineFromEnvironment = std::getenv("WINE");
+  std::string wine = wineFromEnvironment && *wineFromEnvironment ? wineFromEnvironment : "wine";
+  std::vector<char*> argv;
+  if (wine_) argv.push_back(wine.data());
+  argv.push_back(program.data());
+  argv.push_back(nullptr);
   startNs_ = simport::NowNs();
-  const int error = ::posix_spawn(&pid_, program_.c_str(), &actions, nullptr, argv, envp.data());
+  const int error = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     pid_ = -1;
@@ -81,12 +127,25 @@ std::string ProgramUnderTest::Errors() const {
 }
 
 void ProgramUnderTest::Collect() {
+  const std::size_t from = accesses_.size();
   for (const auto& access : reader_->ReadNew()) accesses_.push_back(access);
+  Rebase(from);
+}
+
+void ProgramUnderTest::Rebase(std::size_t from) {
+  if (!wine_) return;
+  const std::int64_t offset = RawToMonotonicNs();
+  for (std::size_t i = from; i < accesses_.size(); ++i)
+    accesses_[i].timeNs = static_cast<std::uint64_t>(static_cast<std::int64_t>(accesses_[i].timeNs) + offset);
 }
 
 std::optional<simport::Access> ProgramUnderTest::WaitFor(
     const std::function<bool(const simport::Access&)>& match, std::chrono::milliseconds timeout) {
-  return reader_->WaitFor(match, timeout, &accesses_);
+  const std::size_t from = accesses_.size();
+  auto found = reader_->WaitFor(match, timeout, &accesses_);
+  Rebase(from);
+  if (found && wine_) found->timeNs = accesses_.back().timeNs;
+  return found;
 }
 
 }  // namespace quorvane::bench

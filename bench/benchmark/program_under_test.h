@@ -2,7 +2,13 @@
 
 // One run of the program in a fresh folder with its own simulated port state
 // file, stopped (SIGTERM) when this object goes. Every port access it makes
-// is followed from the state file and kept, in order, with its time.
+// is followed from the state file and kept, in order, with its time on
+// CLOCK_MONOTONIC.
+//
+// A Windows program runs under Wine, with the simulated inpout32.dll copied
+// beside it. Its accesses are stamped with Wine's QueryPerformanceCounter,
+// which reads CLOCK_MONOTONIC_RAW; they are moved onto CLOCK_MONOTONIC as
+// they arrive, so that they compare with the times taken here.
 
 #include <sys/types.h>
 
@@ -21,7 +27,7 @@ namespace quorvane::bench {
 
 class ProgramUnderTest {
  public:
-  ProgramUnderTest(const std::string& program, const std::string& libraryFolder);
+  ProgramUnderTest(const std::string& program, const std::string& libraryFolder, bool wine);
   ~ProgramUnderTest();
   ProgramUnderTest(const ProgramUnderTest&) = delete;
   ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
@@ -44,7 +50,11 @@ class ProgramUnderTest {
   std::uint64_t Lost() const { return reader_->Lost(); }
 
  private:
+  // Moves the accesses from `from` on onto CLOCK_MONOTONIC.
+  void Rebase(std::size_t from);
+
   std::string program_, libraryFolder_;
+  bool wine_;
   std::filesystem::path folder_;
   std::unique_ptr<simport::SimulatedPort> port_;
   std::unique_ptr<simport::AccessReader> reader_;

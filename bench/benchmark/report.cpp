@@ -124,7 +124,7 @@ std::vector<Row> Table(const Results& r) {
   rows.push_back({"CPU during a held request", Fixed(r.heldCpuPercent, 1) + " % of a core", "", "", "", ""});
   rows.push_back({"memory: private dirty (the program's own)", Fixed(r.privateDirtyMiB, 2) + " MiB", "<= 4 MB", "",
                   "", verdict(r.privateDirtyMiB > 0 && r.privateDirtyMiB * 1.048576 <= 4.0)});
-  rows.push_back({"memory: proportional set size / resident, of which Qt's libraries",
+  rows.push_back({"memory: proportional set size / resident, of which the toolkit's (Qt's or Wine's) libraries",
                   Fixed(r.pssMiB, 1) + " / " + Fixed(r.rssMiB, 1) + " MiB, " + Fixed(r.toolkitMiB, 1) + " MiB",
                   "", "", "", ""});
   rows.push_back({"memory: peak resident (VmHWM)", Fixed(r.peakRssMiB, 1) + " MiB", "", "", "", ""});

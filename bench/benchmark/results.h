@@ -26,7 +26,7 @@ struct Results {
   std::vector<double> heldGapMs;
   double peakRssMiB = 0;
   // At the end of the idle span: resident, proportional and private dirty
-  // memory, and the resident part that is Qt's libraries.
+  // memory, and the resident part that is Qt's (or Wine's) libraries.
   double rssMiB = 0, pssMiB = 0, privateDirtyMiB = 0, toolkitMiB = 0;
   // The floor: a minimal timerfd loop's periods over the idle span, and a
   // minimal busy wait's largest preemption gap.

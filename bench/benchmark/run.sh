@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Builds the program and the benchmark, times the program on the simulated
-# port, prints the table and keeps the results in bench/benchmark/results/ (latest.json
-# and latest.md). The window program runs under a virtual X server, so the
-# moment its window is mapped can be seen; without xvfb-run it runs offscreen.
+# port, prints the table and keeps the results in bench/benchmark/results/
+# (latest.json and latest.md). The window program runs under a virtual X
+# server, so the moment its window is mapped can be seen; without xvfb-run it
+# runs offscreen.
 #
 #   bench/benchmark/run.sh            the full run (about 5 minutes)
 #   bench/benchmark/run.sh --quick    a short run (about a minute)
+#   bench/benchmark/run.sh --wine     the Windows program, Quorvane.exe, under
+#                                     Wine (latest-wine.json, latest-wine.md)
 # Other options go to quorvane-bench (see build/bench/benchmark/quorvane-bench --help).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
+wine=false
+options=()
 for arg in "$@"; do
-  [[ $arg == -h || $arg == --help ]] && { sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0; }
+  [[ $arg == -h || $arg == --help ]] && { sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0; }
+  if [[ $arg == --wine ]]; then wine=true; else options+=("$arg"); fi
 done
 
 scripts/install-deps.sh
@@ -28,13 +34,26 @@ cmake --build --preset default -j "$(nproc)" --target quorvane-bench
 
 results=bench/benchmark/results
 mkdir -p "$results"
-command=(build/bench/benchmark/quorvane-bench --json "$results/latest.json" "$@")
-if [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
-  command=(xvfb-run -a -n 171 -s "-screen 0 1024x768x24 -noreset" "${command[@]}")
+if $wine; then
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$(nproc)" --target quorvane-win32 quorvane_simulated_port
+  name=latest-wine
+  # A Wine session of its own (a prefix in the Windows build folder, its own
+  # virtual X server), ended with the run.
+  command=(tests/windows/with_wine.sh "$PWD/build-windows/wine-prefix"
+    build/bench/benchmark/quorvane-bench --wine --program build-windows/window/win32/Quorvane.exe
+    --library-dir build-windows/port_libraries/simulated --json "$results/$name.json" "${options[@]}")
+else
+  name=latest
+  command=(build/bench/benchmark/quorvane-bench --json "$results/$name.json" "${options[@]}")
+  if [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
+    command=(xvfb-run -a -n 171 -s "-screen 0 1024x768x24 -noreset" "${command[@]}")
+  fi
 fi
-"${command[@]}" | tee "$results/latest.md"
+"${command[@]}" | tee "$results/$name.md"
 {
   echo
   echo "Produced by: bench/benchmark/run.sh $*"
   echo "On: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(uname -sr), $(date -u +%F)"
-} | tee -a "$results/latest.md"
+  if $wine; then echo "Under: $(wine --version 2>/dev/null) (Wine, not Windows)"; fi
+} | tee -a "$results/$name.md"
