@@ -24,4 +24,6 @@ std::int64_t MonotonicNanoseconds() {
   return seconds * 1'000'000'000 + rest * 1'000'000'000 / frequency;
 }
 
+std::int64_t MonotonicAheadOfRawNanoseconds() { return 0; }
+
 }  // namespace quorvane

@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,22 +17,6 @@ extern char** environ;
 namespace quorvane::bench {
 
 namespace {
-
-std::int64_t Nanoseconds(clockid_t clock) {
-  timespec now{};
-  ::clock_gettime(clock, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-// CLOCK_MONOTONIC less CLOCK_MONOTONIC_RAW: what NTP's slewing has added
-// since boot. It changes by at most half a millisecond a second, so it is
-// read afresh for each batch of accesses.
-std::int64_t RawToMonotonicNs() {
-  const std::int64_t before = Nanoseconds(CLOCK_MONOTONIC);
-  const std::int64_t raw = Nanoseconds(CLOCK_MONOTONIC_RAW);
-  const std::int64_t after = Nanoseconds(CLOCK_MONOTONIC);
-  return before + (after - before) / 2 - raw;
-}
 
 // A Linux path as a Windows program under Wine names it (drive Z: is /).
 std::string WinePath(const std::filesystem::path& path) {
@@ -51,7 +34,8 @@ ProgramUnderTest::ProgramUnderTest(const std::string& program, const std::string
   if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
   folder_ = name;
   port_ = std::make_unique<simport::SimulatedPort>((folder_ / "port-state").string());
-  reader_ = std::make_unique<simport::AccessReader>(*port_, true);
+  reader_ = std::make_unique<simport::AccessReader>(
+      *port_, true, wine ? simport::StampClock::kMonotonicRaw : simport::StampClock::kMonotonic);
 }
 
 ProgramUnderTest::~ProgramUnderTest() {
@@ -127,25 +111,12 @@ std::string ProgramUnderTest::Errors() const {
 }
 
 void ProgramUnderTest::Collect() {
-  const std::size_t from = accesses_.size();
   for (const auto& access : reader_->ReadNew()) accesses_.push_back(access);
-  Rebase(from);
-}
-
-void ProgramUnderTest::Rebase(std::size_t from) {
-  if (!wine_) return;
-  const std::int64_t offset = RawToMonotonicNs();
-  for (std::size_t i = from; i < accesses_.size(); ++i)
-    accesses_[i].timeNs = static_cast<std::uint64_t>(static_cast<std::int64_t>(accesses_[i].timeNs) + offset);
 }
 
 std::optional<simport::Access> ProgramUnderTest::WaitFor(
     const std::function<bool(const simport::Access&)>& match, std::chrono::milliseconds timeout) {
-  const std::size_t from = accesses_.size();
-  auto found = reader_->WaitFor(match, timeout, &accesses_);
-  Rebase(from);
-  if (found && wine_) found->timeNs = accesses_.back().timeNs;
-  return found;
+  return reader_->WaitFor(match, timeout, &accesses_);
 }
 
 }  // namespace quorvane::bench

@@ -6,9 +6,8 @@
 // CLOCK_MONOTONIC.
 //
 // A Windows program runs under Wine, with the simulated inpout32.dll copied
-// beside it. Its accesses are stamped with Wine's QueryPerformanceCounter,
-// which reads CLOCK_MONOTONIC_RAW; they are moved onto CLOCK_MONOTONIC as
-// they arrive, so that they compare with the times taken here.
+// beside it; its accesses, stamped on Wine's clock, are read onto
+// CLOCK_MONOTONIC (simport::StampClock).
 
 #include <sys/types.h>
 
@@ -50,9 +49,6 @@ class ProgramUnderTest {
   std::uint64_t Lost() const { return reader_->Lost(); }
 
  private:
-  // Moves the accesses from `from` on onto CLOCK_MONOTONIC.
-  void Rebase(std::size_t from);
-
   std::string program_, libraryFolder_;
   bool wine_;
   std::filesystem::path folder_;

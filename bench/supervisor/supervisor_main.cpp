@@ -71,7 +71,8 @@ class Run {
         port_(port),
         startNs_(NowNs()),
         checker_(Settings(options, startNs_)),
-        reader_(port, true) {
+        reader_(port, true,
+                options.wine ? simport::StampClock::kMonotonicRaw : simport::StampClock::kMonotonic) {
     if (!options.quiet) trace_.emplace(stdout, startNs_, port.Status() & simport::kRequestBit,
                                        port.Control() & simport::kAnswerBit);
     if (vcdFile) vcd_.emplace(*vcdFile, startNs_, options.vcdRegisters);

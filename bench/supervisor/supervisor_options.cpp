@@ -49,6 +49,10 @@ Options:
   --wait-poll       start the pattern half a tick after the program's first
                     poll (read of port 889), for a program started at the
                     same time; a run in which it never polls fails
+  --wine            the program is a Windows one under Wine, whose accesses
+                    are stamped on CLOCK_MONOTONIC_RAW (Wine's
+                    QueryPerformanceCounter): they are read onto
+                    CLOCK_MONOTONIC, the clock of the supervisor's own times
   --quiet           no live trace; print only the summary
   --vcd FILE        write the request and answer lines over time as a VCD
                     file (timescale 1 us) for GTKWave or PulseView
@@ -179,6 +183,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "--wait-poll") {
       flag();
       options.waitPoll = true;
+    } else if (arg == "--wine") {
+      flag();
+      options.wine = true;
     } else if (arg == "--vcd-registers") {
       flag();
       options.vcdRegisters = true;

@@ -35,6 +35,7 @@ struct Options {
   std::optional<double> lateSeconds;  // default: see LateSeconds()
 
   bool waitPoll = false;  // start the pattern at the program's first poll
+  bool wine = false;      // the program's stamps are on Wine's clock
   bool quiet = false;
   std::string vcdPath;
   bool vcdRegisters = false;  // also the whole status and control bytes

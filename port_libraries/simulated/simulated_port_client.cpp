@@ -35,8 +35,8 @@ std::uint8_t SimulatedPort::Control() const { return LoadRegister(state_->contro
 std::uint8_t SimulatedPort::Data() const { return LoadRegister(state_->data); }
 std::uint64_t SimulatedPort::NextSequence() const { return RecordedCount(*state_); }
 
-AccessReader::AccessReader(const SimulatedPort& port, bool fromStart)
-    : port_(port), cursor_(port.NextSequence()) {
+AccessReader::AccessReader(const SimulatedPort& port, bool fromStart, StampClock stamps)
+    : port_(port), stamps_(stamps), cursor_(port.NextSequence()) {
   if (fromStart) cursor_ = cursor_ > kRingCapacity ? cursor_ - kRingCapacity : 0;
 }
 
@@ -48,6 +48,8 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
     lost_ += head - cursor_ - kRingCapacity;
     cursor_ = head - kRingCapacity;
   }
+  const std::int64_t onto =
+      stamps_ == StampClock::kMonotonicRaw ? MonotonicAheadOfRawNanoseconds() : 0;
   while (cursor_ < head && accesses.size() < limit) {
     RecordedAccess recorded{};
     const SlotRead result = ReadAccess(state, cursor_, &recorded);
@@ -58,7 +60,8 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
     }
     stalledSince_ = 0;
     if (result == SlotRead::kGood) {
-      accesses.push_back({recorded.index, recorded.timeNs, recorded.kind == AccessKind::kWrite,
+      const auto timeNs = static_cast<std::uint64_t>(static_cast<std::int64_t>(recorded.timeNs) + onto);
+      accesses.push_back({recorded.index, timeNs, recorded.kind == AccessKind::kWrite,
                           recorded.port, recorded.value});
     } else {
       ++lost_;

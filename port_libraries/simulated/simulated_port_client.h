@@ -61,12 +61,20 @@ class SimulatedPort {
   StateFile* state_ = nullptr;
 };
 
-// Follows the accesses recorded in the file, in order, from a cursor.
+// The clock the program's accesses are stamped on: CLOCK_MONOTONIC, or, for
+// a Windows program under Wine, CLOCK_MONOTONIC_RAW (Wine's
+// QueryPerformanceCounter reads it).
+enum class StampClock { kMonotonic, kMonotonicRaw };
+
+// Follows the accesses recorded in the file, in order, from a cursor. Their
+// times are given on CLOCK_MONOTONIC, to compare with NowNs(), whatever
+// clock stamped them.
 class AccessReader {
  public:
   // From the next access on (fromStart = false), or from the oldest one the
   // ring still holds.
-  explicit AccessReader(const SimulatedPort& port, bool fromStart = false);
+  explicit AccessReader(const SimulatedPort& port, bool fromStart = false,
+                        StampClock stamps = StampClock::kMonotonic);
 
   // The accesses recorded since the last call, in order. The ring holds the
   // latest 4096; when more arrived in between, the rest are counted in
@@ -85,6 +93,7 @@ class AccessReader {
 
  private:
   const SimulatedPort& port_;
+  StampClock stamps_;
   std::uint64_t cursor_;
   std::uint64_t lost_ = 0;
   std::uint64_t stalledSince_ = 0;  // NowNs() when the cursor's access was first found pending
