@@ -46,9 +46,10 @@ inline WindowKind KindOf(const std::string& window) {
 }
 
 // Enter presses the box's default button. There is no window manager under
-// the virtual server, so the box is given the focus first.
-inline void PressEnterOn(const std::string& window) {
-  (void)std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str());
+// the virtual server, so the box is given the focus first. Says whether
+// xdotool did it; a caller that goes on regardless sees the box still there.
+inline bool PressEnterOn(const std::string& window) {
+  return std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str()) == 0;
 }
 
 }  // namespace quorvane::e2e
