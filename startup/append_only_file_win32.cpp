@@ -3,34 +3,15 @@
 #include <string>
 #include <utility>
 
+#include "common/windows_text.h"
 #include "startup/append_only_file.h"
 
 namespace quorvane {
 
 namespace {
 
-std::string Utf8(const wchar_t* text, int length) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string converted(size > 0 ? size : 0, '\0');
-  if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
-  return converted;
-}
-
-// The system's reason in words, as the POSIX messages give it: no line end,
-// no full stop.
-std::string Reason(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::string reason;
-  if (length > 0) reason = Utf8(text, static_cast<int>(length));
-  if (text) ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
-    reason.pop_back();
-  if (!reason.empty() && reason.back() == '.') reason.pop_back();
-  return reason.empty() ? "system error " + std::to_string(error) : reason;
-}
+// The system's reason in words, as the POSIX messages give it.
+std::string Reason(DWORD error) { return win32::SystemErrorWords(error); }
 
 // Windows locks are mandatory: a lock on the log's own bytes would make other
 // programs' reads of them fail. The copies take turns on one byte far past

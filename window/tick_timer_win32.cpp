@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/windows_text.h"
 #include "window/tick_timer.h"
 
 namespace quorvane {
@@ -18,22 +19,8 @@ struct TickTimer::Handle {
 
 namespace {
 
-// The system's reason for the last failure, in words and by number.
-std::string LastSystemError() {
-  const DWORD code = GetLastError();
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = length ? std::string(text, length) : "unknown reason";
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
-    reason.pop_back();
-  return reason + " (error " + std::to_string(code) + ")";
-}
-
 [[noreturn]] void Fail(const std::string& doing) {
-  throw Failure("cannot " + doing + " Timer1's timer: " + LastSystemError());
+  throw Failure("cannot " + doing + " Timer1's timer: " + win32::LastSystemErrorText());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/monotonic_clock.h"
+#include "common/windows_text.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
 #include "port_libraries/simulated/state_file_rules.h"
@@ -30,39 +31,6 @@ struct SharedStateFile::System {
 };
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
-                      nullptr);
-  return text;
-}
-
-// The system's words for an error code, without the trailing full stop and
-// line end that FormatMessage adds.
-std::string SystemReason(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = length ? Narrow(std::wstring(text, length)) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
-                             reason.back() == ' '))
-    reason.pop_back();
-  return reason + " (error " + std::to_string(code) + ")";
-}
 
 std::wstring Variable(const wchar_t* name) {
   const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -193,12 +161,12 @@ bool SizeAndInitialise(HANDLE file, const std::string& path, std::string* proble
   LARGE_INTEGER size{};
   size.QuadPart = sizeof(StateFile);
   if (!SetFilePointerEx(file, size, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-    *problem = CannotText("size", path, SystemReason(GetLastError()));
+    *problem = CannotText("size", path, win32::SystemErrorText(GetLastError()));
     return false;
   }
   Mapping mapping(file);
   if (mapping.Failed()) {
-    *problem = CannotText("map", path, SystemReason(mapping.Error()));
+    *problem = CannotText("map", path, win32::SystemErrorText(mapping.Error()));
     return false;
   }
   InitialiseState(mapping.State());
@@ -213,14 +181,14 @@ enum class Creation { kCreated, kAnotherWasFirst, kFailed };
 // own is ever written to.
 Creation CreateWhole(const std::string& path, std::string* problem) {
   // A name no other process picks (CREATE_NEW never opens an existing file).
-  const std::wstring temporary = Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  const std::wstring temporary = win32::Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(static_cast<unsigned long long>(MonotonicNanoseconds()));
   bool built = false;
   {
     const Handle file(CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-      *problem = CannotText("create", path, SystemReason(GetLastError()));
+      *problem = CannotText("create", path, win32::SystemErrorText(GetLastError()));
       return Creation::kFailed;
     }
     built = SizeAndInitialise(file.Get(), path, problem);
@@ -230,11 +198,11 @@ Creation CreateWhole(const std::string& path, std::string* problem) {
     return Creation::kFailed;
   }
   // No MOVEFILE_REPLACE_EXISTING: an existing file is never replaced.
-  if (MoveFileExW(temporary.c_str(), Wide(path).c_str(), 0)) return Creation::kCreated;
+  if (MoveFileExW(temporary.c_str(), win32::Wide(path).c_str(), 0)) return Creation::kCreated;
   const DWORD error = GetLastError();
   DeleteFileW(temporary.c_str());
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return Creation::kAnotherWasFirst;
-  *problem = CannotText("create", path, SystemReason(error));
+  *problem = CannotText("create", path, win32::SystemErrorText(error));
   return Creation::kFailed;
 }
 
@@ -252,7 +220,7 @@ struct Mapped {
 bool CheckAndMap(HANDLE file, const std::string& path, Mapped* mapped, std::string* problem) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) {
-    *problem = CannotText("examine", path, SystemReason(GetLastError()));
+    *problem = CannotText("examine", path, win32::SystemErrorText(GetLastError()));
     return false;
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -270,7 +238,7 @@ bool CheckAndMap(HANDLE file, const std::string& path, Mapped* mapped, std::stri
   }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) {
-    *problem = CannotText("examine", path, SystemReason(GetLastError()));
+    *problem = CannotText("examine", path, win32::SystemErrorText(GetLastError()));
     return false;
   }
   if (size.QuadPart == 0) {
@@ -278,11 +246,11 @@ bool CheckAndMap(HANDLE file, const std::string& path, Mapped* mapped, std::stri
     // filling it, and whoever comes second finds it done.
     const CreationLock lock(file);
     if (!lock.Locked()) {
-      *problem = lock.HeldByAnother() ? LockHeldText(path) : CannotText("lock", path, SystemReason(lock.Error()));
+      *problem = lock.HeldByAnother() ? LockHeldText(path) : CannotText("lock", path, win32::SystemErrorText(lock.Error()));
       return false;
     }
     if (!GetFileSizeEx(file, &size)) {
-      *problem = CannotText("examine", path, SystemReason(GetLastError()));
+      *problem = CannotText("examine", path, win32::SystemErrorText(GetLastError()));
       return false;
     }
     if (size.QuadPart == 0) {
@@ -297,7 +265,7 @@ bool CheckAndMap(HANDLE file, const std::string& path, Mapped* mapped, std::stri
   }
   Mapping mapping(file);
   if (mapping.Failed()) {
-    *problem = CannotText("map", path, SystemReason(mapping.Error()));
+    *problem = CannotText("map", path, win32::SystemErrorText(mapping.Error()));
     return false;
   }
   std::string header = HeaderProblem(mapping.State());
@@ -329,13 +297,13 @@ std::string DefaultPath() {
   wchar_t user[UNLEN + 1] = {};
   DWORD length = UNLEN + 1;
   const std::wstring name = GetUserNameW(user, &length) ? std::wstring(user) : L"unknown";
-  return Narrow(folder) + kDefaultFileNamePrefix + Narrow(name);
+  return win32::Utf8(folder) + kDefaultFileNamePrefix + win32::Utf8(name);
 }
 
 }  // namespace
 
 std::string StateFilePath() {
-  const std::string chosen = Narrow(Variable(Wide(kPathVariable).c_str()));
+  const std::string chosen = win32::Utf8(Variable(win32::Wide(kPathVariable).c_str()));
   if (!chosen.empty()) return chosen;
   return DefaultPath();
 }
@@ -355,13 +323,13 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
     return false;
   };
   if (state_) return fail(CannotText("open", path, "this connection already has a file open"));
-  const std::wstring widePath = Wide(path);
+  const std::wstring widePath = win32::Wide(path);
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     Handle file(CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) {
       const DWORD code = GetLastError();
-      if (code != ERROR_FILE_NOT_FOUND) return fail(CannotText("open", path, SystemReason(code)));
+      if (code != ERROR_FILE_NOT_FOUND) return fail(CannotText("open", path, win32::SystemErrorText(code)));
       if (CreateWhole(path, &problem) == Creation::kFailed) return fail(problem);
       continue;  // ours or another's, now complete: open it
     }
@@ -384,12 +352,12 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
 std::string SharedStateFile::Displacement() const {
   if (!state_) return {};
   // Opened for no access at all, only to learn which file the path names.
-  const Handle named(CreateFileW(Wide(path_).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const Handle named(CreateFileW(win32::Wide(path_).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (named.Valid()) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(named.Get(), &info))
-      return CannotText("examine", path_, SystemReason(GetLastError()));
+      return CannotText("examine", path_, win32::SystemErrorText(GetLastError()));
     if (info.dwVolumeSerialNumber != system_->volume || info.nFileIndexHigh != system_->indexHigh ||
         info.nFileIndexLow != system_->indexLow)
       return ReplacedText(path_);
@@ -397,7 +365,7 @@ std::string SharedStateFile::Displacement() const {
   }
   const DWORD code = GetLastError();
   if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)
-    return CannotText("examine", path_, SystemReason(code));
+    return CannotText("examine", path_, win32::SystemErrorText(code));
   FILE_STANDARD_INFO standard{};
   if (GetFileInformationByHandleEx(system_->file, FileStandardInfo, &standard, sizeof standard) &&
       (standard.DeletePending || standard.NumberOfLinks == 0))

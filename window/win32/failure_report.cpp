@@ -4,7 +4,7 @@
 
 #include "window/form1_description.h"
 #include "window/program_life.h"
-#include "window/win32/system_text.h"
+#include "common/windows_text.h"
 
 namespace quorvane::win32 {
 

@@ -5,7 +5,7 @@
 
 #include "common/failure.h"
 #include "window/form1_description.h"
-#include "window/win32/system_text.h"
+#include "common/windows_text.h"
 
 namespace quorvane::win32 {
 

@@ -9,7 +9,7 @@
 #include "window/win32/dpi.h"
 #include "window/win32/failure_report.h"
 #include "window/win32/form1_ids.h"
-#include "window/win32/system_text.h"
+#include "common/windows_text.h"
 
 namespace quorvane::win32 {
 

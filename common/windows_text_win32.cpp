@@ -1,4 +1,6 @@
-#include "window/win32/system_text.h"
+#include <windows.h>
+
+#include "common/windows_text.h"
 
 namespace quorvane::win32 {
 
@@ -20,18 +22,33 @@ std::string Utf8(const std::wstring& wide) {
   return utf8;
 }
 
-std::string SystemErrorText(DWORD code) {
+namespace {
+
+// The system's own words, or nothing.
+std::wstring SystemWords(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason = length ? std::wstring(text, length) : std::wstring();
+  std::wstring words = length ? std::wstring(text, length) : std::wstring();
   if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L'.' ||
-                             reason.back() == L' '))
-    reason.pop_back();
+  while (!words.empty() &&
+         (words.back() == L'\n' || words.back() == L'\r' || words.back() == L'.' || words.back() == L' '))
+    words.pop_back();
+  return words;
+}
+
+}  // namespace
+
+std::string SystemErrorWords(unsigned long code) {
+  const std::wstring words = SystemWords(code);
+  return words.empty() ? "system error " + std::to_string(code) : Utf8(words);
+}
+
+std::string SystemErrorText(unsigned long code) {
+  const std::wstring words = SystemWords(code);
   const std::string number = "error " + std::to_string(code);
-  return reason.empty() ? number : Utf8(reason) + " (" + number + ")";
+  return words.empty() ? number : Utf8(words) + " (" + number + ")";
 }
 
 std::string LastSystemErrorText() { return SystemErrorText(GetLastError()); }
