@@ -27,7 +27,7 @@ unset XAUTHORITY
 mkdir -p "$(dirname "$prefix")"
 log="$prefix.log"
 
-server=
+xvfb_pid=
 end_session() {
   local status=$?
   trap - EXIT INT TERM HUP
@@ -37,9 +37,9 @@ end_session() {
     wineserver -k 2>/dev/null
     timeout 20 wineserver -w 2>/dev/null
   fi
-  if [[ -n $server ]]; then
-    kill "$server" 2>/dev/null
-    wait "$server" 2>/dev/null
+  if [[ -n $xvfb_pid ]]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
   fi
   exit $status
 }
@@ -48,21 +48,9 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-# The X server picks a free display number itself (-displayfd); -noreset
-# keeps it from resetting, and refusing connections, when a client leaves.
-number_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset \
-  3>"$number_file" </dev/null >/dev/null 2>&1 &
-server=$!
-for _ in $(seq 100); do
-  [[ -s $number_file ]] && break
-  kill -0 "$server" 2>/dev/null || break
-  sleep 0.1
-done
-number=$(tr -d '\n' <"$number_file")
-rm -f "$number_file"
-[[ -n $number ]] || { echo "the virtual X server did not start"; exit 1; }
-export DISPLAY=:$number
+# Its own virtual X server, at the DPI the window's sizes are checked at.
+source "$(dirname "$0")/../support/start_xvfb.sh"
+start_xvfb -dpi 96 || exit 1
 
 # The server is started here with its output in the log, not in the
 # command's pipes; each Windows process started below connects to it.
