@@ -67,7 +67,7 @@ bool FamilyInstalled(const std::wstring& family) {
   return found;
 }
 
-FontSpec MessageFontSpec() {
+FontChoice MessageFontChoice() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   HDC screen = GetDC(nullptr);
@@ -75,22 +75,22 @@ FontSpec MessageFontSpec() {
   if (screen) ReleaseDC(nullptr, screen);
   if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
     // The GUI font every system has.
-    return FontSpec{L"MS Shell Dlg 2", 8.0, FW_NORMAL};
+    return FontChoice{L"MS Shell Dlg 2", 8.0, FW_NORMAL};
   }
   const LOGFONTW& font = metrics.lfMessageFont;
   // The system gives the height in pixels at its own DPI; points travel.
   const double points = std::abs(font.lfHeight) * 72.0 / (systemDpi > 0 ? systemDpi : USER_DEFAULT_SCREEN_DPI);
-  return FontSpec{font.lfFaceName, std::round(points * 4) / 4, static_cast<int>(font.lfWeight),
+  return FontChoice{font.lfFaceName, std::round(points * 4) / 4, static_cast<int>(font.lfWeight),
                   font.lfItalic != 0, false, false, font.lfCharSet};
 }
 
-Font MakeFont(const FontSpec& spec, int dpi) {
-  const int height = -MulDiv(Hundredths(spec.points), dpi, 7200);
-  HFONT font = CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, spec.underline, spec.strikeOut,
-                           static_cast<DWORD>(spec.characterSet), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, spec.family.c_str());
+Font MakeFont(const FontChoice& choice, int dpi) {
+  const int height = -MulDiv(Hundredths(choice.points), dpi, 7200);
+  HFONT font = CreateFontW(height, 0, 0, 0, choice.weight, choice.italic, choice.underline, choice.strikeOut,
+                           static_cast<DWORD>(choice.characterSet), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, choice.family.c_str());
   if (!font)
-    throw Failure("cannot make the font " + Utf8(spec.family) + " at " + std::to_string(spec.points) +
+    throw Failure("cannot make the font " + Utf8(choice.family) + " at " + std::to_string(choice.points) +
                   " pt: " + LastSystemErrorText());
   return Font(font);
 }
@@ -117,14 +117,14 @@ bool FitsBox(HFONT font, std::span<const std::wstring> texts, PixelSize box) {
   return true;
 }
 
-FontSpec ShrinkToFit(FontSpec spec, int dpi, std::span<const std::wstring> texts, PixelSize box) {
+FontChoice ShrinkToFit(FontChoice choice, int dpi, std::span<const std::wstring> texts, PixelSize box) {
   const form1::ShrinkRule& rule = form1::kShrinkRule;
   const int step = Hundredths(rule.stepPoints);
   const int smallest = Hundredths(rule.smallestPoints);
-  int size = Hundredths(spec.points);
+  int size = Hundredths(choice.points);
   for (;;) {
-    spec.points = size / 100.0;
-    if (size - step < smallest || FitsBox(MakeFont(spec, dpi).Handle(), texts, box)) return spec;
+    choice.points = size / 100.0;
+    if (size - step < smallest || FitsBox(MakeFont(choice, dpi).Handle(), texts, box)) return choice;
     size -= step;
   }
 }

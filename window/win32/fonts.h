@@ -28,7 +28,7 @@ class Font {
   HFONT handle_ = nullptr;
 };
 
-struct FontSpec {
+struct FontChoice {
   std::wstring family;
   double points;
   int weight;  // 400 is normal
@@ -47,19 +47,19 @@ struct PixelSize {
 bool FamilyInstalled(const std::wstring& family);
 
 // The desktop's font for messages and dialogs, at its size in points.
-FontSpec MessageFontSpec();
+FontChoice MessageFontChoice();
 
-// The font of `spec` for a screen of `dpi` (its height -points * dpi / 72
+// The font of `choice` for a screen of `dpi` (its height -points * dpi / 72
 // pixels, rounded). A font the system cannot make is a failure.
-Font MakeFont(const FontSpec& spec, int dpi);
+Font MakeFont(const FontChoice& choice, int dpi);
 
 // True when `font`, drawn on one line, keeps every one of `texts` wholly
 // inside `box`: its line height, and each text's ink as well as its advance.
 bool FitsBox(HFONT font, std::span<const std::wstring> texts, PixelSize box);
 
-// `spec` itself when it fits; otherwise the same family stepped down by the
+// `choice` itself when it fits; otherwise the same family stepped down by the
 // window's shrink step until it does (never below the smallest size).
-FontSpec ShrinkToFit(FontSpec spec, int dpi, std::span<const std::wstring> texts, PixelSize box);
+FontChoice ShrinkToFit(FontChoice choice, int dpi, std::span<const std::wstring> texts, PixelSize box);
 
 // Its widest digit, for the texts in which any digit may stand.
 char WidestDigit(HFONT font);

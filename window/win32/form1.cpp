@@ -37,27 +37,27 @@ std::vector<std::wstring> Texts(std::span<const char* const> texts, char widestD
 // The window's font for every control but the status line: the desktop's
 // message font, made smaller only when a fixed box cannot hold its widest
 // texts in it.
-FontSpec WindowFontSpec(int dpi) {
-  FontSpec spec = MessageFontSpec();
-  const char widestDigit = WidestDigit(MakeFont(spec, dpi).Handle());
+FontChoice WindowFontChoice(int dpi) {
+  FontChoice choice = MessageFontChoice();
+  const char widestDigit = WidestDigit(MakeFont(choice, dpi).Handle());
   for (std::size_t i = 0; i < form1::kControls.size(); ++i)
     if (i != form1::kStatusLine)
-      spec = ShrinkToFit(spec, dpi, Texts(form1::kControls[i].mustHold, widestDigit), BoxSize(i, dpi));
-  return spec;
+      choice = ShrinkToFit(choice, dpi, Texts(form1::kControls[i].mustHold, widestDigit), BoxSize(i, dpi));
+  return choice;
 }
 
 // The status line's own typeface at its own size when it is installed.
 // Otherwise the fallback family (or the window's, when even that is
 // missing), from the same size down until every status text fits its box.
-FontSpec StatusFontSpec(int dpi, const std::wstring& windowFamily) {
+FontChoice StatusFontChoice(int dpi, const std::wstring& windowFamily) {
   const form1::Typeface& typeface = form1::kStatusLineTypeface;
-  FontSpec spec{Wide(typeface.family), typeface.pointSize, typeface.bold ? FW_BOLD : typeface.weight,
+  FontChoice choice{Wide(typeface.family), typeface.pointSize, typeface.bold ? FW_BOLD : typeface.weight,
                 typeface.italic, typeface.underline, typeface.strikeOut, typeface.characterSet};
-  if (FamilyInstalled(spec.family)) return spec;
+  if (FamilyInstalled(choice.family)) return choice;
   const std::wstring fallback = Wide(form1::kShrinkRule.fallbackFamily);
-  spec.family = FamilyInstalled(fallback) ? fallback : windowFamily;
+  choice.family = FamilyInstalled(fallback) ? fallback : windowFamily;
   // No digit stands in for another in the status texts.
-  return ShrinkToFit(spec, dpi, Texts(form1::kControls[form1::kStatusLine].mustHold, '0'),
+  return ShrinkToFit(choice, dpi, Texts(form1::kControls[form1::kStatusLine].mustHold, '0'),
                      BoxSize(form1::kStatusLine, dpi));
 }
 
@@ -130,9 +130,9 @@ void Form1::LayOut(int dpi) {
     const form1::Box box = form1::BoxInPixels(form1::kControls[i].twips, dpi);
     SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  const FontSpec windowSpec = WindowFontSpec(dpi);
-  Font windowFont = MakeFont(windowSpec, dpi);
-  Font statusFont = MakeFont(StatusFontSpec(dpi, windowSpec.family), dpi);
+  const FontChoice windowChoice = WindowFontChoice(dpi);
+  Font windowFont = MakeFont(windowChoice, dpi);
+  Font statusFont = MakeFont(StatusFontChoice(dpi, windowChoice.family), dpi);
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const HFONT font = i == form1::kStatusLine ? statusFont.Handle() : windowFont.Handle();
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
