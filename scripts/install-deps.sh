@@ -35,9 +35,22 @@ for package in "${packages[@]}"; do
 done
 
 if ((${#missing[@]})) || $architecture_added; then
-  $sudo apt-get update -qq
+  $sudo apt-get update -qq || echo "install-deps: apt-get update reported errors (above); going on with the package lists it has"
 fi
+apt_install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "$@"; }
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  # An i386 and an amd64 copy of a library must have one version. Where the
+  # archive's i386 index of the security suite could not be fetched (a mirror
+  # in mid-sync), the amd64 copy would come from that suite and its i386 twin
+  # could not: the release's own versions are then preferred.
+  if ! apt_install "${missing[@]}"; then
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    echo "install-deps: retrying with the versions of $codename itself preferred"
+    apt_install -t "$codename" "${missing[@]}"
+  fi
 fi
+
+# The 32-bit Wine needs a kernel that runs 32-bit programs, or their
+# emulation; where neither can be had, the Windows tests say so and skip.
+$sudo "$(dirname "$0")/enable-i386-programs.sh" || true

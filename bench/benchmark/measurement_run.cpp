@@ -4,6 +4,7 @@
 // and the polls are timed where they happen; this side only raises and
 // drops the request line and reads the record.
 
+#include <cstdlib>
 #include "bench/benchmark/measurement_run.h"
 
 #include <chrono>
@@ -130,10 +131,19 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
                        (after.strayWrites - before.strayWrites) + results.loadMissing;
 }
 
+// How the Windows program ran: the Wine session (tests/windows/with_wine.sh)
+// says whether 32-bit programs run under emulation, which slows every start
+// and wait several times.
+std::string WineKind() {
+  const char* emulated = std::getenv("QUORVANE_WINE_EMULATED");
+  return emulated && std::string(emulated) == "1" ? " (under Wine, emulated: 32-bit programs run by QEMU, not Windows)"
+                                                  : " (under Wine, not Windows)";
+}
+
 }  // namespace
 
 void Measure(const Options& options, Results& results) {
-  results.program = options.program + (options.wine ? " (under Wine, not Windows)" : "");
+  results.program = options.program + (options.wine ? WineKind() : "");
   results.loadBefore = LoadAverage();
   results.window = options.program.find("console") == std::string::npos;
   // The floor under the answer's steps: any gap in a busy wait that covers

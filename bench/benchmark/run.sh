@@ -26,7 +26,7 @@ scripts/install-deps.sh
 if ! command -v stress-ng >/dev/null; then
   echo "Installing: stress-ng"
   if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
-  $sudo apt-get update -qq
+  $sudo apt-get update -qq || true
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends stress-ng
 fi
 cmake --preset default >/dev/null
@@ -55,5 +55,12 @@ fi
   echo
   echo "Produced by: bench/benchmark/run.sh $*"
   echo "On: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(uname -sr), $(date -u +%F)"
-  if $wine; then echo "Under: $(wine --version 2>/dev/null) (Wine, not Windows)"; fi
+  if $wine; then
+    source scripts/i386_emulator.sh
+    if emulator=$(i386_emulator); then
+      echo "Under: $(wine --version 2>/dev/null) (under Wine, emulated: 32-bit programs run by $emulator, qemu-user $(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null))"
+    else
+      echo "Under: $(wine --version 2>/dev/null) (under Wine, natively: not Windows)"
+    fi
+  fi
 } | tee -a "$results/$name.md"

@@ -38,12 +38,12 @@ case ${1:-} in
 esac
 
 start_program
-box=$(probe dismiss-box 30)
+box=$(probe dismiss-box "$(limit 30)")
 echo "$box"
 expect_match "box" "$(grep -m1 '^box ' <<<"$box")" "^box $expected\$"
 expect_equal "window shown behind the box" "$(grep -m1 '^window visible' <<<"$box")" "window visible 0"
 expect_equal "box dismissed by Enter" "$(tail -n1 <<<"$box")" "dismissed"
-wait_program 20
+wait_program "$(limit 20)"
 expect_equal "exit status" "$program_status" 1
 
 error=$(tr -d '\r' <"$RUN_FOLDER/std.err")

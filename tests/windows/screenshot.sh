@@ -28,6 +28,6 @@ tests/windows/with_wine.sh "$build/tests/windows/wine-prefix-screenshot" bash -c
   read -r _ left top width height < <(probe describe 5 | grep "^frame")
   import -window root -crop "${width}x${height}+${left}+${top}" +repage "$OUTPUT"
   probe close >/dev/null
-  wait_program 20
+  wait_program "$(limit 20)"
   echo "wrote $OUTPUT (${width} x ${height})"
 '

@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine_run.sh"
 lay_out_run answering
 start_program
 
-description=$(probe describe 30)
+description=$(probe describe "$(limit 30)")
 echo "$description"
 line() { grep -m1 "^$1" <<<"$description"; }
 expect_equal caption "$(line caption)" "caption Quorvane - Tamsel"
@@ -42,15 +42,15 @@ expect_match "restart log" "$log" "^${earlier_log}${stamp}"$'\r\n''$'
 [[ -e $bin/Quorvane.log ]] && fail "a log was written in the program's own folder"
 
 # OK minimises it (after the answer under way, if any); so does Enter.
-expect_match "OK" "$(probe click-ok 20)" "^minimised after"
-expect_equal "restore" "$(probe restore 20)" "restored"
-expect_match "Enter" "$(probe press-enter 20)" "^minimised after"
+expect_match "OK" "$(probe click-ok "$(limit 20)")" "^minimised after"
+expect_equal "restore" "$(probe restore "$(limit 20)")" "restored"
+expect_match "Enter" "$(probe press-enter "$(limit 20)")" "^minimised after"
 
 # Closing ends it, with nothing more in the log.
 read_log
 log_before_closing=$log
 expect_equal close "$(probe close)" "asked to close"
-wait_program 20
+wait_program "$(limit 20)"
 expect_equal "exit status after closing" "$program_status" 0
 read_log
 expect_equal "log after closing" "$log" "$log_before_closing"

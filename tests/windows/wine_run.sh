@@ -28,6 +28,10 @@ finish() {
   exit 0
 }
 
+# A limit of SECONDS for a Windows program to start or react, widened where
+# Wine runs under emulation (with_wine.sh sets WINE_TIME_FACTOR).
+limit() { echo $(($1 * ${WINE_TIME_FACTOR:-1})); }
+
 bin=$RUN_FOLDER/bin
 work=$RUN_FOLDER/work
 earlier_log=$'01-02-2003 04:05:06\r\n'

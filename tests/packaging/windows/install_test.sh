@@ -36,7 +36,7 @@ rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" \
 mkdir -p "$RUN_FOLDER"
 
 echo "installing $(basename "$installer")"
-timeout 120 "$WINE" "$installer" /S
+timeout "$(limit 120)" "$WINE" "$installer" /S
 expect_equal "installer's exit status" "$?" 0
 
 installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
@@ -87,7 +87,7 @@ logged=$log
 # Wine returns; it must come last on the command line, unquoted, which only
 # a batch file gives a path with a space.
 printf '@"%s\\Uninstall.exe" /S _?=%s\r\n' "$program_folder" "$program_folder" >"$RUN_FOLDER/uninstall.bat"
-timeout 120 "$WINE" cmd /c "Z:${RUN_FOLDER//\//\\}\\uninstall.bat"
+timeout "$(limit 120)" "$WINE" cmd /c "Z:${RUN_FOLDER//\//\\}\\uninstall.bat"
 expect_equal "uninstaller's exit status" "$?" 0
 left=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
 echo "left in $program_folder:" $left
