@@ -4,10 +4,11 @@
 // and the polls are timed where they happen; this side only raises and
 // drops the request line and reads the record.
 
-#include <cstdlib>
 #include "bench/benchmark/measurement_run.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <stdexcept>
@@ -45,6 +46,15 @@ void AddStepErrors(const supervisor::JudgedAnswer& answer, Results& results) {
 
 void Say(const std::string& text) {
   std::cerr << "[bench] " << text << std::endl;
+}
+
+// A start under Wine takes longer than a native one, and several times
+// longer again where 32-bit programs run under emulation (the Wine session
+// says how many in WINE_TIME_FACTOR). Only waits for a start are widened.
+std::chrono::milliseconds StartLimit(const Options& options, std::chrono::milliseconds native) {
+  const char* factor = std::getenv("WINE_TIME_FACTOR");
+  const int times = options.wine && factor ? std::max(1, std::atoi(factor)) : 1;
+  return native * times;
 }
 
 // Raises `count` single requests, each at its own phase of the tick, and
@@ -88,11 +98,12 @@ void TimeStartUps(const Options& options, Results& results) {
     WindowProbe probe;
     ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
     program.Start();
-    const auto first = program.WaitFor([](const Access&) { return true; }, 10s);
+    const auto first = program.WaitFor([](const Access&) { return true; }, StartLimit(options, 10s));
     if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
     results.firstWriteMs.push_back(Ms(program.StartNs(), first->timeNs));
     if (probe.Available() && results.window) {
-      if (const auto shown = probe.WaitForShown(form1::kCaption, 10000)) {
+      if (const auto shown =
+              probe.WaitForShown(form1::kCaption, static_cast<int>(StartLimit(options, 10s).count()))) {
         results.shownMs.push_back(Ms(program.StartNs(), *shown));
         results.shownMeasured = true;
       }
@@ -159,7 +170,8 @@ void Measure(const Options& options, Results& results) {
 
   ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
   program.Start();
-  if (!program.WaitFor(IsPoll, 5s)) throw std::runtime_error("the program never polled:\n" + program.Errors());
+  if (!program.WaitFor(IsPoll, StartLimit(options, 5s)))
+    throw std::runtime_error("the program never polled:\n" + program.Errors());
   std::this_thread::sleep_for(1500ms);  // let start-up work settle
 
   // Idle: no request. The bench's own minimal timerfd loop ticks half a
