@@ -12,7 +12,7 @@ namespace {
 void Usage() {
   std::cout << "usage: quorvane-bench [--quick] [--program PATH] [--sequences N] [--idle-seconds S]\n"
                "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n"
-               "                      [--wine]\n\n"
+               "                      [--wine] [--floor-program PATH]\n\n"
                "Runs the program on the simulated port and reports its timing, CPU use and memory.\n"
                "  --program PATH     the program to time (default " DEFAULT_PROGRAM ")\n"
                "  --sequences N      single requests answered and timed (default 20)\n"
@@ -26,6 +26,10 @@ void Usage() {
                "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 3 starts, 3 loaded\n"
                "  --wine             the program is Quorvane.exe, run under Wine ($WINE, or wine) with the\n"
                "                     simulated inpout32.dll from --library-dir copied beside it\n"
+               "  --floor-program PATH  a minimal window of the program's toolkit with the same timer, whose\n"
+               "                     idle CPU is measured beside the program's (default " DEFAULT_FLOOR_PROGRAM
+               ";\n"
+               "                     an empty PATH leaves it out)\n"
                "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
                "its window is mapped is measured; otherwise it runs offscreen.\n";
 }
@@ -34,6 +38,7 @@ void Usage() {
 
 Options Parse(int argc, char** argv) {
   Options options;
+  bool floorChosen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -68,12 +73,18 @@ Options Parse(int argc, char** argv) {
       options.loadedSequences = std::stoi(value());
     } else if (arg == "--wine") {
       options.wine = true;
+    } else if (arg == "--floor-program") {
+      options.floorProgram = value();
+      floorChosen = true;
     } else if (arg == "--json") {
       options.jsonPath = value();
     } else {
       throw std::invalid_argument("unknown option " + arg + " (see --help)");
     }
   }
+  // The default floor is a Qt window: no floor for a Windows program unless
+  // one of its own is named.
+  if (options.wine && !floorChosen) options.floorProgram.clear();
   if (options.sequences < 1 || options.idleSeconds < 2 || options.heldAnswers < 2 || options.startups < 1 ||
       options.loadedSequences < 0)
     throw std::invalid_argument("counts must be at least 1 (idle at least 2 s, held at least 2, loaded at least 0)");

@@ -18,6 +18,10 @@ struct Options {
   bool quick = false;
   // The program is a Windows one, run under Wine ($WINE, or wine).
   bool wine = false;
+  // A minimal window of the same toolkit, woken by the same timer, run
+  // beside the program over the idle span: the floor under its idle cost.
+  // Empty: none.
+  std::string floorProgram = DEFAULT_FLOOR_PROGRAM;
 };
 
 // Reads the command line; prints the usage and exits on --help. Throws

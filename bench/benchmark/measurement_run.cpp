@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -178,10 +179,20 @@ void Measure(const Options& options, Results& results) {
   // second out of phase with the program's, so neither wakes the other's
   // core; at each of its ticks it reads the record, and does nothing else.
   Say("idle for " + std::to_string(options.idleSeconds) + " s");
+  // The floor under the idle cost: a minimal window of the same toolkit
+  // and timer, started first, its start-up work let settle before the span
+  // begins.
+  std::optional<ProgramUnderTest> floorWindow;
+  if (!options.floorProgram.empty()) {
+    floorWindow.emplace(options.floorProgram, options.libraryFolder, options.wine);
+    floorWindow->Start();
+    std::this_thread::sleep_for(StartLimit(options, 2s));
+  }
   program.Collect();
   const std::size_t idleFrom = program.Accesses().size();
   const std::uint64_t lastPoll = idleFrom ? program.Accesses().back().timeNs : simport::NowNs();
   TimerfdTickLoop floorLoop(lastPoll + 1500000000u);
+  const auto floorSched0 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
   const auto cpu0 = CpuSeconds(program.Pid()), sched0 = ScheduledSeconds(program.Pid());
   const auto t0 = simport::NowNs();
   for (int s = 0; s < options.idleSeconds; ++s) {
@@ -196,7 +207,10 @@ void Measure(const Options& options, Results& results) {
     results.toolkitMiB = static_cast<double>(memory->toolkitKiB) / 1024.0;
   }
   const auto cpu1 = CpuSeconds(program.Pid()), sched1 = ScheduledSeconds(program.Pid());
+  const auto floorSched1 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
   const double span = Ms(t0, simport::NowNs()) / 1000.0;
+  if (floorSched0 && floorSched1) results.floorIdleScheduledPercent = (*floorSched1 - *floorSched0) / span * 100.0;
+  floorWindow.reset();
   results.idleSeconds = span;
   if (cpu0 && cpu1) results.idleCpuPercent = (*cpu1 - *cpu0) / span * 100.0;
   if (sched0 && sched1) results.idleScheduledPercent = (*sched1 - *sched0) / span * 100.0;

@@ -119,6 +119,14 @@ std::vector<Row> Table(const Results& r) {
   rows.push_back({"CPU idle over " + Fixed(r.idleSeconds, 0) + " s, scheduler's ns counters",
                   Fixed(r.idleScheduledPercent, 4) + " % of a core", "<= 0.01 %", "", "",
                   verdict(r.idleScheduledPercent <= 0.01)});
+  if (r.floorIdleScheduledPercent >= 0) {
+    rows.push_back({"CPU idle beside a minimal window of the same toolkit and timer (floor)",
+                    Fixed(r.idleScheduledPercent, 4) + " % of a core", "ratio <= 1.3",
+                    Fixed(r.floorIdleScheduledPercent, 4) + " %",
+                    Ratio(r.idleScheduledPercent, r.floorIdleScheduledPercent),
+                    verdict(r.floorIdleScheduledPercent > 0 &&
+                            r.idleScheduledPercent <= 1.3 * r.floorIdleScheduledPercent)});
+  }
   rows.push_back({"CPU idle, utime+stime (clock ticks, coarse)", Fixed(r.idleCpuPercent, 3) + " % of a core", "",
                   "", "", ""});
   rows.push_back({"CPU during a held request", Fixed(r.heldCpuPercent, 1) + " % of a core", "", "", "", ""});
@@ -192,6 +200,7 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
       << "  \"idle_seconds\": " << Fixed(r.idleSeconds, 3) << ",\n"
       << "  \"idle_cpu_percent\": " << Fixed(r.idleCpuPercent, 4) << ",\n"
       << "  \"idle_scheduled_cpu_percent\": " << Fixed(r.idleScheduledPercent, 4) << ",\n"
+      << "  \"floor_window_idle_scheduled_cpu_percent\": " << Fixed(r.floorIdleScheduledPercent, 4) << ",\n"
       << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
       << "  \"rss_mib\": " << Fixed(r.rssMiB, 2) << ",\n  \"pss_mib\": " << Fixed(r.pssMiB, 2)

@@ -17,6 +17,9 @@ struct Results {
   bool shownMeasured = false;
   std::vector<double> firstWriteMs, shownMs;
   double idleSeconds = 0, idleCpuPercent = 0, idleScheduledPercent = 0;
+  // The same, by the scheduler's counters, of a minimal window of the same
+  // toolkit woken by the same timer over the same span (negative: not run).
+  double floorIdleScheduledPercent = -1;
   std::vector<double> tickMs;
   std::vector<double> stepErrorUs[3];
   // The checker's verdicts on every answer timed (the single and the held ones).
