@@ -82,12 +82,9 @@ tagged_output() {
 # on the first free display number, which it reports once it is ready.
 if [[ -z ${DISPLAY:-} ]]; then
   if command -v Xvfb >/dev/null; then
-    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_folder/display" 2>/dev/null &
-    children+=("$!")
-    for _ in $(seq 100); do [[ -s $run_folder/display ]] && break; sleep 0.1 || true; done
-    [[ -s $run_folder/display ]] || { echo "demo.sh: Xvfb did not start" >&2; exit 1; }
-    DISPLAY=:$(<"$run_folder/display")
-    export DISPLAY
+    source tests/support/start_xvfb.sh
+    start_xvfb --own-session || { echo "demo.sh: Xvfb did not start" >&2; exit 1; }
+    children+=("$xvfb_pid")
     echo "No display: the window is on the virtual display $DISPLAY"
     echo "  (to see it: DISPLAY=$DISPLAY import -window root window.png)"
   else

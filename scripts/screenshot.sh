@@ -26,10 +26,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_folder/display" 2>/dev/null &
-children+=($!)
-for _ in $(seq 100); do [[ -s $run_folder/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(<"$run_folder/display")
+source tests/support/start_xvfb.sh
+start_xvfb || exit 1
+children+=("$xvfb_pid")
 
 "$simport" set-status 0x00
 (cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/window/qt/quorvane") &

@@ -2,7 +2,7 @@
 # Builds the program and the benchmark, times the program on the simulated
 # port, prints the table and keeps the results in bench/benchmark/results/
 # (latest.json and latest.md). The window program runs under a virtual X
-# server, so the moment its window is mapped can be seen; without xvfb-run it
+# server, so the moment its window is mapped can be seen; without Xvfb it
 # runs offscreen.
 #
 #   bench/benchmark/run.sh            the full run (about 5 minutes)
@@ -46,8 +46,8 @@ if $wine; then
 else
   name=latest
   command=(build/bench/benchmark/quorvane-bench --json "$results/$name.json" "${options[@]}")
-  if [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
-    command=(xvfb-run -a -n 171 -s "-screen 0 1024x768x24 -noreset" "${command[@]}")
+  if [[ -z ${DISPLAY:-} ]] && command -v Xvfb >/dev/null; then
+    command=(tests/e2e/with_xvfb.sh "${command[@]}")
   fi
 fi
 "${command[@]}" | tee "$results/$name.md"
