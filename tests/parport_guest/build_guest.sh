@@ -13,7 +13,7 @@ skip() {
 # A kernel unpacked by an earlier run is used again; without the archive,
 # the last one unpacked will do.
 fetch_kernel() {
-  local cache=$1 package
+  local cache=$1 package why
   mkdir -p "$cache"
   package=$(apt-cache depends linux-image-amd64 2> /dev/null |
     sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*-amd64\)$/\1/p' | head -n 1)
@@ -33,12 +33,14 @@ fetch_kernel() {
       kernel_root=$cache/$package
       return
     fi
-    echo "apt-get download $package failed: $(tail -n 1 "$download/log" 2> /dev/null)"
+    why="apt-get download $package failed: $(tail -n 1 "$download/log" 2> /dev/null)"
     rm -rf "$download"
+  else
+    why="the package lists name no kernel package for linux-image-amd64 (apt-get update?)"
   fi
   local earlier
   earlier=$(ls -d "$cache"/linux-image-*/unpacked 2> /dev/null | tail -n 1)
-  [[ -n $earlier ]] || skip "no kernel package: ${package:-linux-image-amd64 has no kernel dependency in the package lists} could not be downloaded from the archive"
+  [[ -n $earlier ]] || skip "no kernel: $why"
   kernel_root=$(dirname "$earlier")
 }
 
