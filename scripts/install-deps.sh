@@ -16,6 +16,7 @@ packages=(
   systemd                                   # systemd-analyze, to check the service
   nsis                                      # the Windows installer
   python3                                   # the icon generator and the test helpers
+  qemu-system-x86 busybox-static            # a Linux guest with a real parallel-port driver
 )
 
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
