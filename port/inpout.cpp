@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/failure.h"
+#include "port/port_marker.h"
 
 namespace quorvane {
 
@@ -23,6 +24,9 @@ void InpoutLibrary::Out32(std::int16_t port, std::int16_t value) {
 
 DynamicLibrary& InpoutLibrary::Library() {
   if (library_) return *library_;
+  // One copy per port: a port another copy drives is refused before the
+  // library is even loaded.
+  if (const std::string held = TakePortMark(); !held.empty()) throw Failure(held);
   auto library = std::make_unique<DynamicLibrary>(fileName_);
   const auto isOpen =
       reinterpret_cast<IsInpOutDriverOpenFunction>(library->Find("IsInpOutDriverOpen", nullptr));

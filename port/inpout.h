@@ -15,6 +15,9 @@ namespace quorvane {
 // first call; the binding then stays for the life of this object (the
 // program keeps one for the life of the process).
 //
+// Before loading, it marks the port as this process's (port_marker.h); a
+// port another copy holds is a failure.
+//
 // A library can load and still be unable to reach the ports (no driver, no
 // permission). When it exports IsInpOutDriverOpen, that is asked once, right
 // after loading, and a 0 is a failure rather than writes that go nowhere. A

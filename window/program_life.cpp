@@ -74,6 +74,15 @@ void ProgramLife::Timer1_Timer() {
       Guarded([&] { responder_.Timer1_Timer(); }, "the poll of the request line failed for an unknown reason");
   ticking_ = false;
   if (!polled) frontEnd_.EndEventLoop(kFailureExitStatus);
+  else if (stopAsked_) frontEnd_.EndEventLoop(0);
+}
+
+void ProgramLife::StopAsked() {
+  if (ticking_) {
+    stopAsked_ = true;
+    return;
+  }
+  frontEnd_.EndEventLoop(failed_ ? kFailureExitStatus : 0);
 }
 
 void ProgramLife::Command1_Click() {

@@ -76,6 +76,13 @@ class ProgramLife final : private StatusDisplay {
   void Timer1_Timer();
 
 
+  // A stop asked from outside the window (SIGTERM, SIGINT, SIGHUP, the
+  // session's end): handled as a close, the event loop ends with status 0
+  // (after a failure, its status stands). Never inside a tick: one asked
+  // while a tick runs (from a loop the tick let run) waits for the tick's
+  // end, so an answer under way always ends whole, at the idle level.
+  void StopAsked();
+
   // OK: minimises the window and does nothing else.
   void Command1_Click();
 
@@ -111,6 +118,7 @@ class ProgramLife final : private StatusDisplay {
   std::array<std::string, form1::kControls.size()> texts_;
   bool ticking_ = false;
   bool failed_ = false;
+  bool stopAsked_ = false;  // during a tick: to end once it is over
 };
 
 }  // namespace quorvane

@@ -18,9 +18,6 @@ std::string Hex(unsigned long value) {
 
 std::string Name(const parport& port) { return port.name ? port.name : "the parallel port"; }
 
-// The ppdev node of a port the kernel lists as parportN.
-std::string DeviceNode(const parport& port) { return "/dev/" + Name(port); }
-
 std::string LibraryError(int code) {
   switch (code) {
     case E1284_NOMEM:
@@ -37,6 +34,9 @@ std::string LibraryError(int code) {
       return "libieee1284 error " + std::to_string(code);
   }
 }
+
+// The start every refusal of a port someone else has shares.
+std::string HeldText(const parport& port) { return Name(port) + " is held by another program: "; }
 
 bool IsPermission(int error) { return error == EACCES || error == EPERM; }
 
@@ -93,6 +93,19 @@ std::string ClaimRefusedText(const parport& port, CallResult result) {
       return "cannot claim " + Name(port) + ": " + std::strerror(result.error);
   }
   return "cannot claim " + Name(port) + ": " + LibraryError(result.code);
+}
+
+std::string LockedByAnotherText(const parport& port, const exclusive::HoldAttempt& hold) {
+  return HeldText(port) + exclusive::LockedByText(hold, DeviceNode(port));
+}
+
+std::string LockRefusedText(const parport& port, int error) {
+  if (IsPermission(error)) return PermissionText(DeviceNode(port));
+  return "cannot lock " + DeviceNode(port) + ": " + std::strerror(error);
+}
+
+std::string ClaimedByAnotherText(const parport& port, const std::string& holder, const std::string& source) {
+  return HeldText(port) + source + " names " + holder;
 }
 
 std::string NoPinAccessText(const parport& port) {

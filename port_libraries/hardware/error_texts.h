@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "port_libraries/exclusive_hold/exclusive_hold.h"
 #include "port_libraries/hardware/ieee1284_calls.h"
 
 // Why the port cannot be reached, in words a user can act on. These texts
@@ -21,6 +22,18 @@ std::string NoPortText(std::uint16_t base, const parport_list& list);
 std::string OpenRefusedText(const parport& port, CallResult result, int deviceError);
 
 std::string ClaimRefusedText(const parport& port, CallResult result);
+
+// Another process holds the flock on the port's device node: another copy
+// of this program, or anything else that marks the port so.
+std::string LockedByAnotherText(const parport& port, const exclusive::HoldAttempt& hold);
+
+// Why the device node could not be opened for its lock (an error other than
+// a missing node, which leaves libieee1284 its fallback).
+std::string LockRefusedText(const parport& port, int error);
+
+// The port's kernel entry (source) names the driver or ppdev client that has
+// it claimed now.
+std::string ClaimedByAnotherText(const parport& port, const std::string& holder, const std::string& source);
 
 std::string NoPinAccessText(const parport& port);
 

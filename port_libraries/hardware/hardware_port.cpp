@@ -1,5 +1,6 @@
 #include "port_libraries/hardware/hardware_port.h"
 
+#include <cerrno>
 #include <utility>
 
 #include "port_libraries/hardware/error_texts.h"
@@ -7,6 +8,15 @@
 #include "port_libraries/hardware/port_mapper.h"
 
 namespace quorvane::hardware {
+
+namespace {
+// The entry's text up to its line break: one name, or "none".
+std::string FirstWord(const std::string& text) {
+  const auto start = text.find_first_not_of(" \t\n");
+  if (start == std::string::npos) return {};
+  return text.substr(start, text.find_first_of(" \t\n", start) - start);
+}
+}  // namespace
 
 HardwarePort::HardwarePort(Ieee1284Calls& calls) : calls_(calls) {}
 
@@ -90,6 +100,7 @@ bool HardwarePort::Bind(std::uint16_t base) {
 
   parport* port = FindPortAt(list_, base);
   if (!port) return Fail(NoPortText(base, list_));
+  if (!Unheld(*port)) return false;
 
   // No flags: F1284_EXCL would stop libieee1284 from falling back to direct
   // port access when ppdev is missing, and would refuse the port whenever
@@ -98,21 +109,46 @@ bool HardwarePort::Bind(std::uint16_t base) {
   const CallResult opened = calls_.Open(*port, 0, &capabilities);
   if (opened.code != E1284_OK) {
     const int deviceError =
-        calls_.DeviceAccessError(std::string("/dev/") + (port->name ? port->name : ""));
+        calls_.DeviceAccessError(DeviceNode(*port));
     return Fail(OpenRefusedText(*port, opened, deviceError));
   }
-  if (!(capabilities & CAP1284_RAW)) {
-    calls_.Close(*port);
-    return Fail(NoPinAccessText(*port));
-  }
+  // Claimed before the pin check: a port someone else holds is told as
+  // held, whatever libieee1284 could offer on it.
   const CallResult claimed = calls_.Claim(*port);
   if (claimed.code != E1284_OK) {
     calls_.Close(*port);
     return Fail(ClaimRefusedText(*port, claimed));
   }
+  if (!(capabilities & CAP1284_RAW)) {
+    calls_.Release(*port);
+    calls_.Close(*port);
+    return Fail(NoPinAccessText(*port));
+  }
   port_ = port;
   state_ = State::kBound;
   lastError_.clear();
+  return true;
+}
+
+bool HardwarePort::Unheld(const parport& port) {
+  // One copy per port: the flock on the node marks the port as ours until
+  // this process ends. Without a node (no ppdev) there is nothing to mark;
+  // libieee1284 then falls back to direct port access, which only root has.
+  const exclusive::HoldAttempt hold = calls_.HoldDevice(DeviceNode(port));
+  if (hold.error == EWOULDBLOCK) return Fail(LockedByAnotherText(port, hold));
+  if (hold.error != 0 && hold.error != ENOENT && hold.error != ENXIO && hold.error != ENODEV)
+    return Fail(LockRefusedText(port, hold.error));
+
+  // A port that a driver or another ppdev client has claimed: ppdev's claim
+  // would wait for it without end, and would wait under the one lock that
+  // every ppdev call of every process takes, freezing the port's other
+  // users (a running copy's answer) meanwhile. Asked first, so the claim
+  // can only wait on a holder that claimed it in the instant since.
+  const std::string source = ActiveDevicePath(port);
+  if (const auto active = calls_.ReadSystemFile(source)) {
+    const std::string holder = FirstWord(*active);
+    if (!holder.empty() && holder != "none") return Fail(ClaimedByAnotherText(port, holder, source));
+  }
   return true;
 }
 

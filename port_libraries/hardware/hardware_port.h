@@ -15,7 +15,8 @@ inline constexpr std::uint16_t kFirstPortBase = 0x378;
 
 // One parallel port reached through libieee1284, addressed like PC I/O
 // ports. The first use picks the port by its base address, opens and claims
-// it, and keeps it for the life of the process; a failed first use is kept
+// it, and keeps it for the life of the process (one process per port: a
+// port another process has is refused, never waited for); a failed first use is kept
 // too, with its reason, so later calls stay harmless.
 class HardwarePort {
  public:
@@ -47,6 +48,8 @@ class HardwarePort {
   // The bound port when address lies on it, else null (binding at first use).
   parport* PortFor(std::uint16_t address);
   bool Bind(std::uint16_t base);
+  // Marks the port as this process's, or fails naming who has it.
+  bool Unheld(const parport& port);
   bool Fail(std::string reason);
   // False, with the reason kept, when a register access failed.
   bool Succeeded(CallResult result, const parport& port, const char* doing);

@@ -2,7 +2,10 @@
 
 #include <ieee1284.h>
 
+#include <optional>
 #include <string>
+
+#include "port_libraries/exclusive_hold/exclusive_hold.h"
 
 namespace quorvane::hardware {
 
@@ -41,6 +44,16 @@ class Ieee1284Calls {
   // errno that says why not. libieee1284's own errno after a failed open is
   // whatever its last fallback left, so the reason is asked of the node.
   virtual int DeviceAccessError(const std::string& path) = 0;
+
+  // Marks the port as driven by this process: an exclusive flock, taken
+  // without waiting, on a descriptor of its own for the device node at path,
+  // kept open for the life of the process. An open that fails gives its
+  // errno in the attempt (ENOENT without ppdev, EACCES outside group lp).
+  virtual exclusive::HoldAttempt HoldDevice(const std::string& path) = 0;
+
+  // The text of a small system file (the port's entries under
+  // /proc/sys/dev/parport), or nullopt when it cannot be read.
+  virtual std::optional<std::string> ReadSystemFile(const std::string& path) = 0;
 };
 
 }  // namespace quorvane::hardware

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 // From an I/O address to the port and register it names. A PC parallel port
 // has its data, status and control registers at base + 0, 1 and 2, and its
@@ -28,5 +29,11 @@ parport* FindPortAt(const parport_list& list, std::uint16_t base);
 
 // True for a port the kernel listed (parport0 ...), false for a guess.
 bool IsListedByKernel(const parport& port);
+
+// The kernel's files for a listed port: its ppdev node (/dev/parport0), and
+// the entry naming the driver or ppdev client that holds it now, "none" when
+// free (/proc/sys/dev/parport/parport0/devices/active).
+std::string DeviceNode(const parport& port);
+std::string ActiveDevicePath(const parport& port);
 
 }  // namespace quorvane::hardware

@@ -1,8 +1,11 @@
 #include "port_libraries/hardware/system_ieee1284.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 
 namespace quorvane::hardware {
 
@@ -72,6 +75,34 @@ CallResult SystemIeee1284::WriteData(parport& port, unsigned char value) {
 
 int SystemIeee1284::DeviceAccessError(const std::string& path) {
   return access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
+}
+
+SystemIeee1284::~SystemIeee1284() {
+  if (heldNode_ >= 0) close(heldNode_);
+}
+
+exclusive::HoldAttempt SystemIeee1284::HoldDevice(const std::string& path) {
+  // Read and write, as libieee1284 opens it: only a user who may drive the
+  // port can mark it. Opening a ppdev node neither registers nor claims the
+  // port, so this open never waits on its holder.
+  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {errno, {}};
+  exclusive::HoldAttempt attempt = exclusive::HoldExclusively(fd);
+  if (attempt.error != 0) {
+    close(fd);
+    return attempt;
+  }
+  if (heldNode_ >= 0) close(heldNode_);
+  heldNode_ = fd;
+  return attempt;
+}
+
+std::optional<std::string> SystemIeee1284::ReadSystemFile(const std::string& path) {
+  std::ifstream file(path);
+  if (!file) return std::nullopt;
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return std::nullopt;
+  return text;
 }
 
 }  // namespace quorvane::hardware

@@ -35,6 +35,13 @@ class SharedStateFile {
   bool Open(const std::string& path, std::string* error);
   StateFile* State() const { return state_; }
 
+  // Marks the file as driven by this process, without waiting, until the
+  // object is destroyed or the process ends however it ends (the system
+  // drops the mark then): one program per port. Empty when marked, else why
+  // not (HeldText when another process has it). Only the port library asks
+  // for it: the supervising side and the tools open a held file freely.
+  std::string Hold();
+
   // Empty while the path still names the file that was opened and it still
   // has a name; otherwise why not ("the simulated port file X was deleted
   // while in use"): the others then share a new file, and this mapping no

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "common/monotonic_clock.h"
+#include "port_libraries/exclusive_hold/exclusive_hold.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
 #include "port_libraries/simulated/state_file_rules.h"
@@ -268,6 +269,16 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
     return true;
   }
   return fail(KeepsVanishingText(path));
+}
+
+std::string SharedStateFile::Hold() {
+  if (!state_) return {};
+  // The same flock as the creation lock, which only a file still empty or
+  // without its header needs: a held file is complete, so no opener waits.
+  const exclusive::HoldAttempt attempt = exclusive::HoldExclusively(system_->fd);
+  if (attempt.error == 0) return {};
+  if (attempt.error == EWOULDBLOCK) return HeldText(path_, exclusive::LockedByText(attempt, "it"));
+  return CannotText("lock", path_, SystemReason(attempt.error));
 }
 
 std::string SharedStateFile::Displacement() const {

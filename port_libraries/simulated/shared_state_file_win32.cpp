@@ -349,6 +349,18 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
   return fail(KeepsVanishingText(path));
 }
 
+std::string SharedStateFile::Hold() {
+  if (!state_) return {};
+  // One byte of its own, past the creation lock's, and never unlocked: the
+  // system drops it when the handle closes, as the process ends.
+  OVERLAPPED range{};
+  range.OffsetHigh = 0x40000001;
+  if (LockFileEx(system_->file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) return {};
+  const DWORD code = GetLastError();
+  if (code == ERROR_LOCK_VIOLATION) return HeldText(path_, "another process has locked it");
+  return CannotText("lock", path_, win32::SystemErrorText(code));
+}
+
 std::string SharedStateFile::Displacement() const {
   if (!state_) return {};
   // Opened for no access at all, only to learn which file the path names.

@@ -21,7 +21,12 @@ constexpr std::uint64_t kWriteCheckIntervalNs = 1'000'000'000;
 // IsInpOutDriverOpen answered, and InpOutLastError stays empty only while
 // every call works.
 struct Connection {
-  Connection() { file.Open(StateFilePath(), &error); }
+  // One program per port: a file another program holds is refused at the
+  // first call, before anything is written to it.
+  Connection() {
+    if (file.Open(StateFilePath(), &error)) error = file.Hold();
+    if (error.empty()) state = file.State();
+  }
 
   // A file deleted or replaced while in use leaves this process alone on its
   // old copy: the supervising side, on the new one, would never be heard.
@@ -36,6 +41,7 @@ struct Connection {
   }
 
   SharedStateFile file;
+  StateFile* state = nullptr;  // only while this process holds the file
   std::string error;
   std::uint64_t lastCheckNs = 0;
 };
@@ -63,7 +69,7 @@ extern "C" {
 
 INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
   Connection& connection = TheConnection();
-  StateFile* state = connection.file.State();
+  StateFile* state = connection.state;
   if (!state) return kFloatingBus;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   const std::uint32_t* reg = Register(*state, port);
@@ -75,7 +81,7 @@ INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
 
 INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   Connection& connection = TheConnection();
-  StateFile* state = connection.file.State();
+  StateFile* state = connection.state;
   if (!state) return;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   // The status register is input only: the supervising side alone sets it.
@@ -88,7 +94,7 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
 }
 
 INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) {
-  return TheConnection().file.State() != nullptr ? 1 : 0;
+  return TheConnection().state != nullptr ? 1 : 0;
 }
 
 INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) {

@@ -42,6 +42,10 @@ std::string KeepsVanishingText(const std::string& path) {
   return CannotText("open", path, "another process removed it each time it was about to be opened");
 }
 
+std::string HeldText(const std::string& path, const std::string& lockedBy) {
+  return File(path) + " is held by another program: " + lockedBy;
+}
+
 std::string DeletedText(const std::string& path) { return File(path) + " was deleted while in use"; }
 
 std::string MovedAwayText(const std::string& path) {

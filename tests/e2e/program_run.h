@@ -108,6 +108,12 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+
+  // Sends it a signal while it runs (SIGTERM, SIGKILL ...).
+  void Signal(int signal) {
+    if (StillRunning()) ::kill(pid_, signal);
+  }
 
   bool StillRunning() {
     if (exited_ || pid_ <= 0) return false;

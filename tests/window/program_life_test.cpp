@@ -184,6 +184,40 @@ TEST_F(LifeFixture, AFailingTickStopsTheTimerReportsAndEndsTheLoopWith1) {
   EXPECT_TRUE(calls.empty());
 }
 
+// A stop from outside (a signal, the session's end) is a close: status 0.
+// One asked in the middle of an answer (from a loop the tick let run) waits
+// for the whole answer, which ends at the idle level; after a failure the
+// failure's status stands.
+TEST_F(LifeFixture, AStopEndsTheLoopWith0ButNeverBeforeTheAnswerUnderWayHasEnded) {
+  StartWell();
+  life.StopAsked();
+  EXPECT_EQ(calls, (Calls{"end loop 0"}));
+
+  calls.clear();
+  port.status = 0x10;
+  bool asked = false;
+  port.onWrite = [&] {
+    if (!asked) life.StopAsked();
+    asked = true;
+  };
+  life.Timer1_Timer();
+  const Calls writes{"write 890 0", "write 890 1", "write 890 0", "write 890 1"};
+  Calls seen;
+  for (const std::string& call : calls)
+    if (call.rfind("write", 0) == 0 || call.rfind("end loop", 0) == 0) seen.push_back(call);
+  Calls expected = writes;
+  expected.push_back("end loop 0");
+  EXPECT_EQ(seen, expected);
+
+  calls.clear();
+  port.onWrite = nullptr;
+  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  life.Timer1_Timer();
+  calls.clear();
+  life.StopAsked();
+  EXPECT_EQ(calls, (Calls{"end loop 1"}));
+}
+
 TEST_F(LifeFixture, ATimerThatCannotStartFailsTheStartBeforeThePortIsTouched) {
   frontEnd.onStartTimer = [] { throw Failure("cannot make Timer1's timer: Too many open files"); };
   EXPECT_EQ(life.Run(), 1);

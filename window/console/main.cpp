@@ -2,10 +2,17 @@
 // request line once a second and answers it, printing each change of the
 // status texts instead of showing them. Each start appends a line to
 // Quorvane.log in the working directory; a failure ends it with one line
-// "quorvane: ..." on standard error and status 1.
+// "quorvane: ..." on standard error and status 1. SIGTERM, SIGINT and SIGHUP
+// end it as a window close would, with status 0, once an answer under way
+// has ended.
 
+#include <poll.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <string>
 
 #include "common/clock_text.h"
@@ -14,7 +21,9 @@
 #include "port/inpout.h"
 #include "window/form1_description.h"
 #include "window/program_life.h"
+#include "window/stop_signals_posix.h"
 #include "window/tick_timer.h"
+#include "window/tick_timer_posix.h"
 
 namespace quorvane {
 namespace {
@@ -45,20 +54,31 @@ class ConsoleWindow final : public FrontEnd {
   // The line on standard error is all the box there is.
   void ShowFailureBox(const std::string&) override {}
 
-  // Sleeps until Timer1 is due, then ticks once: a tick that fell due
-  // during an answer runs once right after it, and missed ticks are not
-  // made up. Without a window nothing but a failure (or a signal) ends the
-  // loop.
+  // Sleeps until Timer1 is due or a stop signal came, then ticks once or
+  // stops: a tick that fell due during an answer runs once right after it,
+  // and missed ticks are not made up. A signal that came during an answer
+  // is seen here, after it. Without a window nothing but a failure or a
+  // stop signal ends the loop.
   int RunEventLoop() override {
     while (!ended_ && timer1_.Running()) {
-      std::uint64_t due = 0;
+      pollfd due[2] = {{stop_.Descriptor(), POLLIN, 0}, {WaitDescriptor(timer1_), POLLIN, 0}};
+      if (::poll(due, 2, -1) < 0) {
+        if (errno == EINTR) continue;  // a signal only wakes us; its pipe says which
+        life_.FrontEndFailed(std::string("cannot wait for Timer1: ") + std::strerror(errno));
+        break;
+      }
+      if (stop_.Take()) {
+        life_.StopAsked();
+        continue;
+      }
+      std::uint64_t expirations = 0;
       try {
-        due = timer1_.WaitForExpirations();
+        expirations = timer1_.TakeExpirations();
       } catch (const Failure& failure) {
         life_.FrontEndFailed(failure.what());
         break;
       }
-      if (due > 0) life_.Timer1_Timer();
+      if (expirations > 0) life_.Timer1_Timer();
     }
     return status_;
   }
@@ -75,6 +95,7 @@ class ConsoleWindow final : public FrontEnd {
   }
 
   const Clock& clock_;
+  StopSignals stop_;
   ProgramLife life_;
   TickTimer timer1_;
   bool ended_ = false;
@@ -85,8 +106,14 @@ class ConsoleWindow final : public FrontEnd {
 }  // namespace quorvane
 
 int main() {
-  quorvane::SystemClock clock;
-  quorvane::InpoutLibrary port;
-  quorvane::ConsoleWindow window(port, clock);
-  return window.Life().Run();
+  try {
+    quorvane::SystemClock clock;
+    quorvane::InpoutLibrary port;
+    quorvane::ConsoleWindow window(port, clock);
+    return window.Life().Run();
+  } catch (const std::exception& failure) {
+    // The stop signals could not be watched: nothing has started yet.
+    std::fprintf(stderr, "%s\n", quorvane::ErrorLine(failure.what()).c_str());
+  }
+  return quorvane::kFailureExitStatus;
 }

@@ -10,6 +10,7 @@
 #include "window/qt/failure_box.h"
 #include "window/qt/icon.h"
 #include "window/qt/status_font.h"
+#include "window/qt/stop_notifier.h"
 #include "window/qt/window_timer.h"
 
 namespace quorvane {
@@ -70,7 +71,8 @@ QFont WindowFont(const std::vector<QWidget*>& controls) {
 
 }  // namespace
 
-Form1::Form1(PortIo& port, const Clock& clock) : timer1_(new WindowTimer(form1::kTimer1.interval, this)), life_(*this, port, clock) {
+Form1::Form1(PortIo& port, const Clock& clock)
+    : timer1_(new WindowTimer(form1::kTimer1.interval, this)), stop_(new StopNotifier(this)), life_(*this, port, clock) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(form1::kCaption));
   setWindowIcon(MeasuringScreenIcon());
@@ -95,6 +97,7 @@ Form1::Form1(PortIo& port, const Clock& clock) : timer1_(new WindowTimer(form1::
   connect(timer1_, &WindowTimer::failed, this, &Form1::Timer1_Failed);
   auto* ok = qobject_cast<QPushButton*>(controls_[form1::DefaultButtonIndex()]);
   connect(ok, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(stop_, &StopNotifier::stopAsked, this, &Form1::Stop_Asked);
 }
 
 void Form1::StartTimer() { timer1_->start(); }
@@ -128,5 +131,6 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 void Form1::Timer1_Timer() { life_.Timer1_Timer(); }
 void Form1::Timer1_Failed(const std::string& message) { life_.FrontEndFailed(message); }
 void Form1::Command1_Click() { life_.Command1_Click(); }
+void Form1::Stop_Asked() { life_.StopAsked(); }
 
 }  // namespace quorvane

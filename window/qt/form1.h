@@ -12,6 +12,7 @@
 
 namespace quorvane {
 
+class StopNotifier;
 class WindowTimer;
 
 // The program's one window on Qt Widgets: the controls of form1::kControls,
@@ -49,10 +50,12 @@ class Form1 final : public QWidget, public FrontEnd {
   void Timer1_Timer();
   void Timer1_Failed(const std::string& message);
   void Command1_Click();
+  void Stop_Asked();
 
  private:
   std::vector<QWidget*> controls_;  // as in form1::kControls
   WindowTimer* timer1_;
+  StopNotifier* stop_;  // SIGTERM, SIGINT, SIGHUP: handled as a close
   ProgramLife life_;
 };
 

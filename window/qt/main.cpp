@@ -5,6 +5,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <exception>
+
 #include "common/system_clock.h"
 #include "port/inpout.h"
 #include "window/qt/display_failure.h"
@@ -18,6 +21,13 @@ int main(int argc, char* argv[]) {
   // Both outlive the window, which keeps them by reference.
   quorvane::SystemClock clock;
   quorvane::InpoutLibrary port;
-  quorvane::Form1 form(port, clock);
-  return form.Life().Run();
+  try {
+    quorvane::Form1 form(port, clock);
+    return form.Life().Run();
+  } catch (const std::exception& failure) {
+    // The window could not be made (its stop signals could not be watched):
+    // nothing has started yet.
+    std::fprintf(stderr, "%s\n", quorvane::ErrorLine(failure.what()).c_str());
+  }
+  return quorvane::kFailureExitStatus;
 }

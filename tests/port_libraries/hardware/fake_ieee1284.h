@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,17 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   int capabilities = CAP1284_RAW | CAP1284_COMPAT;
   quorvane::hardware::CallResult claimResult{};
   int deviceAccessError = 0;
+  // The port's mark: whether the flock is taken, and who has it otherwise.
+  quorvane::exclusive::HoldAttempt holdResult{};
+  // What every system file reads (the port's devices/active entry).
+  std::optional<std::string> systemFileText = "none\n";
   // A failing register access: the call does nothing and gives this back.
   quorvane::hardware::CallResult readResult{};
   quorvane::hardware::CallResult writeResult{};
 
   // What was called.
   int finds = 0, frees = 0, opens = 0, claims = 0, releases = 0, closes = 0, statusReads = 0;
-  std::vector<std::string> deviceChecks;
+  std::vector<std::string> deviceChecks, holds, systemReads;
 
   quorvane::hardware::CallResult FindPorts(parport_list& list) override {
     ++finds;
@@ -94,6 +99,14 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   int DeviceAccessError(const std::string& path) override {
     deviceChecks.push_back(path);
     return deviceAccessError;
+  }
+  quorvane::exclusive::HoldAttempt HoldDevice(const std::string& path) override {
+    holds.push_back(path);
+    return holdResult;
+  }
+  std::optional<std::string> ReadSystemFile(const std::string& path) override {
+    systemReads.push_back(path);
+    return systemFileText;
   }
 
  private:

@@ -173,6 +173,112 @@ TEST_F(HardwarePortTest, ClaimRefusedIsReportedThenReadsZeroWritesNothingAndIsNo
   EXPECT_EQ(hardware.LastError(), "cannot claim parport0: it is in use by another program");
 }
 
+// --- One process per port ---------------------------------------------------
+
+// A port someone else has is refused at once, naming the holder as the
+// system tells it: nothing is opened or claimed (a ppdev claim would wait
+// for the holder, freezing every ppdev user meanwhile), nothing is written,
+// and reads give 0, not a raised line.
+TEST_F(HardwarePortTest, PortHeldByAnotherIsRefusedNamingTheHolderBeforeAnyOpenOrClaim) {
+  const char* active = "/proc/sys/dev/parport/parport0/devices/active";
+  const struct {
+    quorvane::exclusive::HoldAttempt hold;
+    const char* activeText;
+    std::string message;
+  } cases[] = {
+      {{EWOULDBLOCK, "quorvane-console (process 4321)"}, "ppdev0\n",
+       "parport0 is held by another program: quorvane-console (process 4321) has locked /dev/parport0"},
+      {{EWOULDBLOCK, ""}, "none\n", "parport0 is held by another program: another process has locked /dev/parport0"},
+      {{}, "ppdev1\n", std::string("parport0 is held by another program: ") + active + " names ppdev1"},
+      {{}, "lp0\n", std::string("parport0 is held by another program: ") + active + " names lp0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    FakeIeee1284 fake;
+    auto& port = fake.AddPort("parport0", 0x378);
+    port.statusLines = kSelectLine | kBusyLine;
+    fake.holdResult = c.hold;
+    fake.systemFileText = c.activeText;
+    HardwarePort hardware(fake);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(), c.message);
+    EXPECT_EQ(fake.holds, std::vector<std::string>{"/dev/parport0"});
+    EXPECT_EQ(fake.opens, 0);
+    EXPECT_EQ(fake.claims, 0);
+    hardware.Write(kControl, 1);
+    EXPECT_EQ(hardware.Read(kStatus), 0);
+    EXPECT_TRUE(port.controlWrites.empty());
+    EXPECT_EQ(fake.statusReads, 0);
+  }
+}
+
+// A port claimed exclusively by another program may leave libieee1284 with
+// no pin access on it: the holder is the reason to give, so the claim (or
+// the entry naming the holder) is asked before the pin check.
+TEST_F(HardwarePortTest, ExclusiveHolderIsNamedAsHolderNotAsAPortWithoutPinAccess) {
+  calls.AddPort("parport0", 0x378);
+  calls.capabilities = CAP1284_COMPAT;  // no CAP1284_RAW
+  calls.systemFileText = "ppdev0\n";
+  {
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError().rfind("parport0 is held by another program: ", 0), 0u) << hardware.LastError();
+  }
+  // Held in the instant after the entry was read: the claim's refusal.
+  calls.systemFileText = "none\n";
+  calls.claimResult = {E1284_SYS, ENXIO};
+  {
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(), "cannot claim parport0: it is in use by another program");
+  }
+  // A free port without pin access is still told as such, and let go.
+  calls.claimResult = {};
+  const int releases = calls.releases, closes = calls.closes;
+  {
+    HardwarePort hardware(calls);
+    EXPECT_FALSE(hardware.Reachable());
+    EXPECT_EQ(hardware.LastError(), "parport0 offers no pin-level access to its status and control lines");
+    EXPECT_EQ(calls.releases, releases + 1);
+    EXPECT_EQ(calls.closes, closes + 1);
+  }
+}
+
+// The mark cannot always be taken: without a ppdev node libieee1284 may
+// still reach the port directly (root), so that goes on to the open; an
+// entry that cannot be read says nothing; a node the user may not open, or
+// a lock that fails, ends it with the reason.
+TEST_F(HardwarePortTest, MarkThatCannotBeTakenEitherGoesOnToTheOpenOrSaysWhy) {
+  const struct {
+    int holdError;
+    std::optional<std::string> active;
+    bool opened;
+    const char* message;
+  } cases[] = {
+      {0, "none\n", true, ""},
+      {ENOENT, "none\n", true, ""},
+      {ENXIO, std::nullopt, true, ""},
+      {0, std::nullopt, true, ""},
+      {0, "", true, ""},
+      {EACCES, "none\n", false, "permission denied on /dev/parport0: add the user to group lp (then log in again)"},
+      {EIO, "none\n", false, "cannot lock /dev/parport0: Input/output error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.holdError << " " << c.message);
+    FakeIeee1284 fake;
+    fake.AddPort("parport0", 0x378);
+    fake.holdResult = {c.holdError, {}};
+    fake.systemFileText = c.active;
+    HardwarePort hardware(fake);
+    EXPECT_EQ(hardware.Reachable(), c.opened);
+    EXPECT_EQ(hardware.LastError(), c.message);
+    EXPECT_EQ(fake.opens, c.opened ? 1 : 0);
+    if (c.opened) {
+      EXPECT_EQ(fake.systemReads, std::vector<std::string>{"/proc/sys/dev/parport/parport0/devices/active"});
+    }
+  }
+}
+
 // --- A bound port that stops answering ---------------------------------------
 
 // A failed access must not pass as an idle line or a done write: it leaves

@@ -1,5 +1,6 @@
 // The state file shared between processes: the tool driving the request line
-// while the library reads it, concurrent writers, concurrent creators.
+// while the library reads it, concurrent writers, concurrent creators, a
+// lock held by another process.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,8 +8,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <fstream>
 #include <functional>
 
+#include "common/monotonic_clock.h"
+#include "port_libraries/simulated/port_state.h"
+#include "port_libraries/simulated/shared_state_file.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 #include "simulated_port_fixture.h"
@@ -21,6 +26,21 @@ pid_t Spawn(const std::function<int()>& body) {
   const pid_t child = fork();
   if (child == 0) _exit(body());
   return child;
+}
+
+// The file opened as the port library opens it, without the mark that
+// makes it one program's: only one process may drive the port, but the ring
+// must stay whole whoever writes to it at once.
+std::unique_ptr<SharedStateFile> OpenUnheld(const std::string& path) {
+  auto file = std::make_unique<SharedStateFile>();
+  std::string error;
+  if (!file->Open(path, &error)) return nullptr;
+  return file;
+}
+
+void Record(SharedStateFile& file, std::int16_t port, std::int16_t value) {
+  RecordAccess(*file.State(), AccessKind::kWrite, port, value,
+               static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds()));
 }
 
 int ExitCode(pid_t child) {
@@ -105,12 +125,13 @@ TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
   std::vector<pid_t> writers;
   for (int writer = 0; writer < kWriters; ++writer) {
     writers.push_back(Spawn([&, writer] {
-      auto library = LoadLibrary();
+      const auto file = OpenUnheld(StatePath().string());
+      if (!file) return 1;
       gate.WaitInChild();
       for (int i = 0; i < kWritesEach; ++i) {
-        library->out32(WriterPort(writer, i), WriterValue(i));
+        Record(*file, WriterPort(writer, i), WriterValue(i));
       }
-      return library->isOpen() == 1 ? 0 : 1;
+      return 0;
     }));
   }
   gate.Open();
@@ -166,10 +187,11 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
     std::vector<pid_t> creators;
     for (int i = 0; i < kCreators; ++i) {
       creators.push_back(Spawn([&, i] {
-        auto library = LoadLibrary();
         gate.WaitInChild();
-        library->out32(888, static_cast<short>(i));
-        return library->isOpen() == 1 ? 0 : 1;
+        const auto file = OpenUnheld(StatePath().string());
+        if (!file) return 1;
+        Record(*file, 888, static_cast<short>(i));
+        return 0;
       }));
     }
     gate.Open();
@@ -188,14 +210,20 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
   }
 }
 
-// Another process holding a lock on the file (`flock FILE sleep 60`) never
-// stops an open for good. The lock guards only the filling of an empty file:
-// a complete file opens at once; an empty one is given up after a bounded
-// wait, with a message that says why. Checked in a child, so a hang fails
-// the test instead of stopping it.
+// Another process holding a lock on the file (`flock FILE sleep 60`, or a
+// program driving the port) never stops an open for good. A complete file
+// is the holder's port: refused at once, naming the holder, while the tool
+// still reads it. An empty one is given up after a bounded wait, with a
+// message that says why. Checked in a child, so a hang fails the test
+// instead of stopping it.
 TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
   const std::string held = "the simulated port file " + StatePath().string() +
                            " is not finished and another process has held its lock for over 2 s";
+  std::string name;
+  std::getline(std::ifstream("/proc/self/comm"), name);
+  const std::string heldByUs = "the simulated port file " + StatePath().string() +
+                               " is held by another program: " + name + " (process " +
+                               std::to_string(getpid()) + ") has locked it";
   for (const bool complete : {true, false}) {
     SCOPED_TRACE(complete ? "complete" : "empty");
     std::filesystem::remove(StatePath());
@@ -212,8 +240,7 @@ TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
       alarm(30);  // a hang ends the child with SIGALRM
       auto library = LoadLibrary();
       const bool open = library->isOpen() == 1;
-      if (complete) return open ? 0 : 1;
-      return !open && library->lastError() == held ? 0 : 2;
+      return !open && library->lastError() == (complete ? heldByUs : held) ? 0 : 2;
     });
     EXPECT_EQ(ExitCode(child), 0);
     const ToolResult status = RunTool("status");

@@ -1,0 +1,46 @@
+// Windows: the port's mark is a named mutex in the global namespace, seen
+// from every session; merely having it open is the mark (it is never
+// waited for), and the system closes it when the process ends.
+//
+// Who may create it first: any user, since every user may use the port with
+// inpout32 (its driver opens the ports to every user once installed). A
+// user who took the name first could equally drive the port himself, so the
+// name shuts out nobody who could not be shut out anyway.
+
+#include <windows.h>
+
+#include "common/windows_text.h"
+#include "port/port_map.h"
+#include "port/port_marker.h"
+
+namespace quorvane {
+
+namespace {
+
+// One for the process, for its whole life.
+HANDLE mark = nullptr;
+
+}  // namespace
+
+std::string TakePortMark() {
+  if (mark) return {};
+  const std::wstring name = L"Global\\Quorvane parallel port " + std::to_wstring(port_map::kBase);
+  const HANDLE handle = CreateMutexW(nullptr, FALSE, name.c_str());
+  const DWORD error = GetLastError();
+  const std::string held = "the parallel port at " + std::to_string(port_map::kBase) +
+                           " is held by another program: another copy of Quorvane runs";
+  // The creator's default security shuts other users out of its mutex: a
+  // copy in another user's session.
+  if (!handle && error == ERROR_ACCESS_DENIED) return held + " in another user's session";
+  if (!handle)
+    return "cannot mark the parallel port at " + std::to_string(port_map::kBase) +
+           " as taken: " + win32::SystemErrorText(error);
+  if (error == ERROR_ALREADY_EXISTS) {
+    CloseHandle(handle);
+    return held;
+  }
+  mark = handle;
+  return {};
+}
+
+}  // namespace quorvane

@@ -1,0 +1,63 @@
+#include "port_libraries/exclusive_hold/exclusive_hold.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace quorvane::exclusive {
+
+namespace {
+
+// The process that took the flock on this device and inode. A line of
+// /proc/locks reads "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF", the
+// device as hexadecimal major:minor; waiters' lines carry "->" and are
+// skipped.
+long HolderPid(const struct stat& file) {
+  std::ifstream locks("/proc/locks");
+  char wanted[64];
+  std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(file.st_dev), minor(file.st_dev),
+                static_cast<unsigned long long>(file.st_ino));
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, id;
+    long pid = 0;
+    if (!(fields >> number >> kind) || kind != "FLOCK") continue;
+    if (!(fields >> mode >> access >> pid >> id)) continue;
+    if (id == wanted && pid > 0) return pid;
+  }
+  return 0;
+}
+
+std::string ProcessName(long pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  const std::string process = "process " + std::to_string(pid);
+  return name.empty() ? process : name + " (" + process + ")";
+}
+
+}  // namespace
+
+HoldAttempt HoldExclusively(int fd) {
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
+    if (errno != EINTR) break;
+  }
+  HoldAttempt attempt{errno, {}};
+  struct stat file {};
+  if (attempt.error == EWOULDBLOCK && fstat(fd, &file) == 0)
+    if (const long pid = HolderPid(file)) attempt.holder = ProcessName(pid);
+  return attempt;
+}
+
+std::string LockedByText(const HoldAttempt& attempt, const std::string& what) {
+  return (attempt.holder.empty() ? std::string("another process") : attempt.holder) + " has locked " + what;
+}
+
+}  // namespace quorvane::exclusive
