@@ -5,8 +5,10 @@
 namespace quorvane {
 
 // A shared library loaded by file name: dlopen on Linux, LoadLibrary on
-// Windows. A bare name gets the loader's usual search (LD_LIBRARY_PATH first
-// on Linux; the program's folder first on Windows).
+// Windows. On Linux a bare name gets the loader's usual search
+// (LD_LIBRARY_PATH first). On Windows a library is taken only from the
+// program's own folder or the system folder, never from the working folder
+// or PATH; a name with a folder that is not whole lies under the program's.
 class DynamicLibrary {
  public:
   // Throws Failure naming the library and the loader's reason.

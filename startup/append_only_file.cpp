@@ -64,4 +64,9 @@ void AppendOnlyFile::Refuse(const std::string& kind) const {
                 ", not a file: a line written there would be lost or could block");
 }
 
+void AppendOnlyFile::RefuseLink() const {
+  throw Failure(what_ + " " + shownName_ +
+                " is a link (a reparse point), not a file: refused, so that no other file is written");
+}
+
 }  // namespace quorvane

@@ -25,7 +25,10 @@ struct FileEnd {
 // Opening never blocks, and neither does writing to anything but a plain file
 // or a disk: a FIFO or a socket, where a line would be lost or the start could
 // wait for ever, is refused; a character device (/dev/null) is written as it
-// is. The system-specific part lives behind this class, one file per platform
+// is. A link that could lead the line into someone else's file is refused:
+// on Windows any reparse point (a symbolic link, a junction); on POSIX
+// systems, in a folder other users may change, a symbolic link, a file with
+// other hard links or another user's file. The system-specific part lives behind this class, one file per platform
 // (append_only_file_posix.cpp, append_only_file_win32.cpp).
 class AppendOnlyFile {
  public:
@@ -60,6 +63,8 @@ class AppendOnlyFile {
   [[noreturn]] void Fail(const std::string& doing, const std::string& reason) const;
   // For a file of a kind where a line would be lost or could block.
   [[noreturn]] void Refuse(const std::string& kind) const;
+  // For a log that is a link (Windows: a reparse point) where none may be.
+  [[noreturn]] void RefuseLink() const;
 
   std::string what_;
   std::string shownName_;  // the full name, for messages

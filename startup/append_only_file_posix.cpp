@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "common/failure.h"
 #include "startup/append_only_file.h"
 
 namespace quorvane {
@@ -48,6 +49,31 @@ class SizeLimitSignalIgnored {
   bool restore_ = false;
 };
 
+// Whether others may change what the log's folder holds: a folder anyone
+// may write (such as /tmp, sticky or not), or one that belongs to another
+// user (root aside). There a name can be made to point at another user's
+// file, by a symbolic or a hard link, or be taken by a file of someone
+// else's before we make ours. A folder that cannot be examined is left to
+// the open, which then fails with the reason.
+bool OthersMayChange(const std::filesystem::path& file) {
+  const std::filesystem::path parent = file.parent_path();
+  struct stat folder {};
+  if (::stat(parent.empty() ? "." : parent.c_str(), &folder) != 0) return false;
+  if (folder.st_mode & (S_IWOTH | S_ISVTX)) return true;
+  return folder.st_uid != ::geteuid() && folder.st_uid != 0;
+}
+
+// Why a log in such a folder is not ours to write, or nullptr when it is: a
+// plain file of this user's with no other name.
+const char* NotOurs(const struct stat& status) {
+  if (S_ISLNK(status.st_mode)) return "a symbolic link";
+  if (status.st_uid != ::geteuid()) return "another user's file";
+  // A FIFO or a socket is refused as such, by its kind.
+  if (!S_ISREG(status.st_mode) && !KindRefused(status.st_mode)) return "not a plain file";
+  if (status.st_nlink > 1) return "a file with other hard links";
+  return nullptr;
+}
+
 }  // namespace
 
 struct AppendOnlyFile::Handle {
@@ -69,10 +95,25 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
   // be appended to but not read still gets its line, unlooked at.
   // O_NONBLOCK: opening a FIFO (or a serial line) never waits for the other
   // end; what was opened is looked at before anything is written.
+  //
+  // In a folder others may change, the log is opened only when it is a
+  // plain file of this user's with no other name, never through a symbolic
+  // link (O_NOFOLLOW), and looked at again once open, so that nothing
+  // swapped in between the look and the open is written. In a folder of the
+  // user's own everything is as the user arranged it (a link to /dev/null).
+  const bool shared = OthersMayChange(file);
+  const auto refuseUnlessOurs = [&](const struct stat& status) {
+    if (const char* why = NotOurs(status))
+      throw Failure(what_ + " " + shownName_ + " is " + why +
+                    " in a folder that other users may write; refused, so that no other user's file is "
+                    "written");
+  };
+  if (struct stat before {}; shared && ::lstat(file.c_str(), &before) == 0) refuseUnlessOurs(before);
   int& descriptor = handle_->descriptor;
   for (const int access : {O_RDWR, O_WRONLY}) {
     do {
-      descriptor = ::open(file.c_str(), access | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+      descriptor = ::open(file.c_str(),
+                          access | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (shared ? O_NOFOLLOW : 0),
                           0666);
     } while (descriptor < 0 && errno == EINTR);
     handle_->readable = access == O_RDWR;
@@ -85,12 +126,16 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
     struct stat status {};
     if (error == ENXIO && ::stat(file.c_str(), &status) == 0 && KindRefused(status.st_mode))
       Refuse(KindRefused(status.st_mode));
+    // Something put there between the look and the open (O_NOFOLLOW
+    // meets a link; the kernel may refuse another user's file itself).
+    if (shared && ::lstat(file.c_str(), &status) == 0) refuseUnlessOurs(status);
     Fail("open", Reason(error));
   }
 
   struct stat status {};
   if (::fstat(descriptor, &status) != 0) Fail("examine", Reason(errno));
   if (const char* kind = KindRefused(status.st_mode)) Refuse(kind);
+  if (shared) refuseUnlessOurs(status);
   handle_->plainFile = S_ISREG(status.st_mode);
   // A plain file is written as usual. A device the administrator chose
   // (/dev/null, a terminal) stays non-blocking, so that one which cannot take

@@ -47,12 +47,16 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
   // appended to but not read still gets its line, unlooked at. (CreateFileW
   // adds the right to read the attributes, which gives the size, by itself.)
   // Win32 file writes are binary: the CR LF we write is what lands.
+  //
+  // A link of any kind (a symbolic link, a junction, a mount point) is
+  // opened as itself, never followed, and refused: it could lead the line
+  // into a file of someone else's choosing.
   const std::wstring name = file.wstring();
   HANDLE& opened = handle_->file;
   DWORD error = ERROR_SUCCESS;
   for (const DWORD access : {GENERIC_READ | FILE_APPEND_DATA, static_cast<DWORD>(FILE_APPEND_DATA)}) {
     opened = ::CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     error = ::GetLastError();
     handle_->readable = (access & GENERIC_READ) != 0;
     if (opened != INVALID_HANDLE_VALUE || error != ERROR_ACCESS_DENIED) break;
@@ -61,6 +65,7 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
     // A pipe whose every instance is taken would have us wait for it.
     if (error == ERROR_PIPE_BUSY) Refuse("a pipe");
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RefuseLink();
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY))
       Fail("open", "it is a folder");
@@ -74,6 +79,11 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
   if (type == FILE_TYPE_PIPE) Refuse("a pipe");
   // A character device the administrator chose (NUL) is written as it is.
   handle_->plainFile = type == FILE_TYPE_DISK;
+  if (handle_->plainFile) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(opened, &information)) Fail("examine", Reason(::GetLastError()));
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) RefuseLink();
+  }
 }
 
 AppendOnlyFile::~AppendOnlyFile() = default;

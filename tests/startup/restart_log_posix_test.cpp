@@ -290,6 +290,78 @@ TEST_F(RestartLog, LogThatIsAPipeOrASocketIsRefused) {
   }
 }
 
+// In a folder others may write, a name there can be pointed at another
+// user's file, or be taken before ours is made: such a log is refused by
+// name and the file it leads to is left as it was. A plain log of the
+// user's own, or a new one, is written as anywhere.
+TEST_F(RestartLog, LogInAFolderOthersMayWriteIsWrittenOnlyWhenItIsOurOwnPlainFile) {
+  const std::string victimText = "not the restart log\n";
+  const auto victim = folder / "victim";
+  const auto shared = folder / "shared";
+  std::filesystem::create_directory(shared);
+  const auto sharedLog = shared / "Quorvane.log";
+  const auto refusal = [&](const std::string& why) {
+    return "the restart log " + sharedLog.string() + " is " + why +
+           " in a folder that other users may write; refused, so that no other user's file is written";
+  };
+  for (const mode_t mode : {01777, 0777}) {
+    SCOPED_TRACE(mode == 01777 ? "sticky and world-writable" : "world-writable");
+    ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+    WriteAll(victim, victimText);
+
+    ASSERT_EQ(::symlink(victim.c_str(), sharedLog.c_str()), 0);
+    EXPECT_EQ(FailureOf([&] { LogDateTime(clock, sharedLog); }), refusal("a symbolic link"));
+    std::filesystem::remove(sharedLog);
+    ASSERT_EQ(::symlink("/dev/null", sharedLog.c_str()), 0);
+    EXPECT_EQ(FailureOf([&] { LogDateTime(clock, sharedLog); }), refusal("a symbolic link"));
+    std::filesystem::remove(sharedLog);
+
+    ASSERT_EQ(::link(victim.c_str(), sharedLog.c_str()), 0);
+    EXPECT_EQ(FailureOf([&] { LogDateTime(clock, sharedLog); }), refusal("a file with other hard links"));
+    std::filesystem::remove(sharedLog);
+    EXPECT_EQ(ReadAll(victim), victimText);
+
+    // Ours, new and then appended to.
+    LogDateTime(clock, sharedLog);
+    LogDateTime(clock, sharedLog);
+    EXPECT_EQ(ReadAll(sharedLog), std::string(kStamp) + kStamp);
+
+    if (::geteuid() == 0) {
+      // Another user's: as root the log is given to nobody.
+      ASSERT_EQ(::chown(sharedLog.c_str(), 65534, 65534), 0);
+      const std::string earlier = ReadAll(sharedLog);
+      EXPECT_EQ(FailureOf([&] { LogDateTime(clock, sharedLog); }), refusal("another user's file"));
+      EXPECT_EQ(ReadAll(sharedLog), earlier);
+    }
+    std::filesystem::remove(sharedLog);
+  }
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's file needs root to make";
+}
+
+// A folder of another user's, which that user may change under us, counts
+// as shared; one of the user's own keeps the links the user made there.
+TEST_F(RestartLog, LinksAreRefusedInAnotherUsersFolderAndFollowedInOurOwn) {
+  const auto victim = folder / "victim";
+  WriteAll(victim, "");
+  ASSERT_EQ(::symlink(victim.c_str(), log.c_str()), 0);
+  LogDateTime(clock, log);
+  EXPECT_EQ(ReadAll(victim), kStamp) << "our own folder: the link is ours";
+  std::filesystem::remove(log);
+  ASSERT_EQ(::link(victim.c_str(), log.c_str()), 0);
+  LogDateTime(clock, log);
+  EXPECT_EQ(ReadAll(victim), std::string(kStamp) + kStamp);
+  std::filesystem::remove(log);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's folder needs root to make";
+  const auto theirs = folder / "theirs";
+  std::filesystem::create_directory(theirs);
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), (theirs / "Quorvane.log").c_str()), 0);
+  EXPECT_NE(FailureOf([&] { LogDateTime(clock, theirs / "Quorvane.log"); }).find("is a symbolic link in a folder"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(victim), std::string(kStamp) + kStamp);
+}
+
 // A device the administrator chose is written as it is.
 TEST_F(RestartLog, LogThatIsTheNullDeviceTakesTheLine) {
   ASSERT_EQ(::symlink("/dev/null", log.c_str()), 0);

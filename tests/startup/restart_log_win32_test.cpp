@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "restart_log_test_support.h"
 #include "startup/append_only_file.h"
@@ -98,6 +100,71 @@ TEST_F(RestartLog, LogThatIsAPipeIsRefused) {
     ::CloseHandle(client);
     ::CloseHandle(pipe);
   }
+}
+
+// A junction from `link` (a new folder) to `target`, as a user may make one
+// without any privilege; false where the file system cannot.
+bool MakeJunction(const std::filesystem::path& link, const std::filesystem::path& target) {
+  if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
+  const HANDLE folder = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  const std::wstring substitute = L"\\??\\" + target.wstring();
+  const std::wstring print = target.wstring();
+  // A mount point's reparse data: the two names one after the other, each
+  // ended by a 0.
+  std::vector<char> buffer(sizeof(DWORD) + 2 * sizeof(WORD) + 4 * sizeof(WORD) +
+                           (substitute.size() + print.size() + 2) * sizeof(wchar_t));
+  auto* words = reinterpret_cast<WORD*>(buffer.data());
+  *reinterpret_cast<DWORD*>(buffer.data()) = IO_REPARSE_TAG_MOUNT_POINT;
+  words[2] = static_cast<WORD>(buffer.size() - 8);                              // data length
+  words[4] = 0;                                                                 // substitute offset
+  words[5] = static_cast<WORD>(substitute.size() * sizeof(wchar_t));            // substitute length
+  words[6] = static_cast<WORD>((substitute.size() + 1) * sizeof(wchar_t));      // print offset
+  words[7] = static_cast<WORD>(print.size() * sizeof(wchar_t));                 // print length
+  auto* names = reinterpret_cast<wchar_t*>(words + 8);
+  std::copy(substitute.begin(), substitute.end(), names);
+  std::copy(print.begin(), print.end(), names + substitute.size() + 1);
+  DWORD returned = 0;
+  const BOOL made = ::DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
+  ::CloseHandle(folder);
+  return made != FALSE;
+}
+
+bool IsReparsePoint(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A link in the log's place is opened as itself, never followed, and
+// refused: what it leads to is left as it was. (The Wine tests check the
+// same of the program with a link Wine shows as a reparse point.)
+TEST_F(RestartLog, LogThatIsALinkOrAJunctionIsRefusedAndWhatItLeadsToIsLeftAlone) {
+  const auto refusal = [](const std::filesystem::path& path) {
+    return "the restart log " + path.string() +
+           " is a link (a reparse point), not a file: refused, so that no other file is written";
+  };
+  const auto victim = folder / "victim.txt";
+  WriteAll(victim, "not the restart log\r\n");
+  int made = 0;
+  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE, where the system allows it.
+  if (::CreateSymbolicLinkW(log.c_str(), victim.c_str(), 0x2) && IsReparsePoint(log)) {
+    SCOPED_TRACE("a symbolic link to a file");
+    ++made;
+    EXPECT_EQ(FailureOf([&] { LogDateTime(clock, log); }), refusal(log));
+    EXPECT_EQ(ReadAll(victim), "not the restart log\r\n");
+  }
+  const auto victimFolder = folder / "victim-folder";
+  std::filesystem::create_directory(victimFolder);
+  const auto junction = folder / "junction.log";
+  if (MakeJunction(junction, victimFolder) && IsReparsePoint(junction)) {
+    SCOPED_TRACE("a junction");
+    ++made;
+    EXPECT_EQ(FailureOf([&] { LogDateTime(clock, junction); }), refusal(junction));
+    EXPECT_TRUE(std::filesystem::is_empty(victimFolder));
+  }
+  if (made == 0) GTEST_SKIP() << "this system makes neither symbolic links nor junctions here";
 }
 
 // A device the administrator chose is written as it is.

@@ -4,13 +4,39 @@
 # line on standard error; exit status 1 once the box is dismissed with
 # Enter; and the earlier log unchanged.
 #
-# usage: failed_start_test.sh missing-library|closed-driver|read-only-folder
+# With log-is-a-link, the log's name is a link to a folder (which Wine
+# shows as a reparse point): refused, and nothing lands behind it.
+# With planted-library, an inpout32.dll that any user could have put in
+# the working folder and in a folder on PATH, but none beside the program:
+# it is never loaded (its code would leave a mark) and the message says
+# where the program looked.
+#
+# usage: failed_start_test.sh missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder
 source "$(dirname "$0")/wine_run.sh"
+
+looked_in="from the program's folder [A-Z]:.*\\\\bin or the system folder [A-Za-z]:\\\\windows\\\\system32 \\(the working folder and PATH are not searched\\): .+"
 
 case ${1:-} in
   missing-library)
     lay_out_run none
-    expected="Cannot load the port library inpout32.dll: .+"
+    expected="Cannot load the port library inpout32.dll $looked_in"
+    ;;
+  planted-library)
+    lay_out_run none
+    planted=$RUN_FOLDER/on-path
+    mkdir -p "$planted"
+    cp "$WINDOWS_TEST_PROGRAMS/planted/inpout32.dll" "$work/"
+    cp "$WINDOWS_TEST_PROGRAMS/planted/inpout32.dll" "$planted/"
+    # Wine puts WINEPATH at the head of the program's PATH.
+    export WINEPATH="Z:${planted//\//\\}"
+    expected="Cannot load the port library inpout32.dll $looked_in"
+    ;;
+  log-is-a-link)
+    lay_out_run answering
+    rm "$work/Quorvane.log"
+    mkdir "$RUN_FOLDER/victim-folder"
+    ln -s ../victim-folder "$work/Quorvane.log"
+    expected="The restart log .*Quorvane\\.log is a link \\(a reparse point\\), not a file: refused, so that no other file is written"
     ;;
   closed-driver)
     lay_out_run closed
@@ -32,7 +58,7 @@ case ${1:-} in
     expected=".*Quorvane\.log.*"
     ;;
   *)
-    echo "usage: $0 missing-library|closed-driver|read-only-folder"
+    echo "usage: $0 missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder"
     exit 2
     ;;
 esac
@@ -49,6 +75,18 @@ expect_equal "exit status" "$program_status" 1
 error=$(tr -d '\r' <"$RUN_FOLDER/std.err")
 message=$(grep -m1 '^box ' <<<"$box" | sed 's/^box //')
 expect_equal "standard error" "$error" "quorvane: ${message,}"
-read_log
-expect_equal "log" "$log" "$earlier_log"
+if [[ $1 == log-is-a-link ]]; then
+  expect_equal "behind the link" "$(ls -A "$RUN_FOLDER/victim-folder")" ""
+else
+  read_log
+  expect_equal "log" "$log" "$earlier_log"
+fi
+if [[ $1 == planted-library ]]; then
+  for folder in "$work" "$planted"; do
+    [[ -e $folder/planted-dll-ran ]] && fail "the planted inpout32.dll ran (a mark in $folder)"
+  done
+  # The planted library does run where it is loaded: the check above can fail.
+  (cd "$planted" && probe load-library ".\\inpout32.dll")
+  [[ -e $planted/planted-dll-ran ]] || fail "the planted inpout32.dll leaves no mark even when loaded"
+fi
 finish

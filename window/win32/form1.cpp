@@ -10,6 +10,7 @@
 #include "window/win32/failure_report.h"
 #include "window/win32/form1_ids.h"
 #include "common/windows_text.h"
+#include "window/tick_timer_win32.h"
 
 namespace quorvane::win32 {
 
@@ -19,7 +20,6 @@ namespace {
 // no sizing border, no maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = 0;
-constexpr UINT_PTR kTimer1Id = 1;
 
 int ControlId(std::size_t control) { return QUORVANE_FIRST_CONTROL_ID + static_cast<int>(control); }
 
@@ -83,7 +83,7 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-Form1::Form1(PortIo& port, const Clock& clock) : life_(*this, port, clock) {
+Form1::Form1(PortIo& port, const Clock& clock) : timer1_(form1::kTimer1.interval), life_(*this, port, clock) {
   // The buttons in the desktop's current style (the manifest asks for
   // Common Controls 6).
   INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};
@@ -148,14 +148,9 @@ void Form1::LayOut(int dpi) {
   InvalidateRect(window_, nullptr, TRUE);
 }
 
-void Form1::StartTimer() {
-  // A window timer: its ticks come through this thread's message loop, and
-  // one that fell due while a tick ran is delivered once, after it.
-  if (!SetTimer(window_, kTimer1Id, static_cast<UINT>(form1::kTimer1.interval.count()), nullptr))
-    throw Failure(std::string("cannot start ") + form1::kTimer1.name + ": " + LastSystemErrorText());
-}
+void Form1::StartTimer() { timer1_.Start(); }
 
-void Form1::StopTimer() { KillTimer(window_, kTimer1Id); }
+void Form1::StopTimer() { timer1_.Stop(); }
 
 void Form1::ShowWindow() {
   // As the starter asked (a shortcut may ask for a minimised start).
@@ -177,16 +172,33 @@ void Form1::WriteErrorLine(const std::string& line) { win32::WriteErrorLine(line
 void Form1::ShowFailureBox(const std::string& text) { win32::ShowFailureBox(text); }
 
 int Form1::RunEventLoop() {
+  // One thread waits for both: the window's messages and Timer1. Every
+  // message waiting is handled, then the wait; a due Timer1 comes first
+  // when both are there, and a wake runs at most one tick, however many
+  // periods came due (an answer's three seconds among them). A tick runs
+  // here, outside any window procedure, and nothing in it runs this loop:
+  // no tick can start inside another.
   MSG message{};
   for (;;) {
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(message.wParam);
-    if (got == -1) throw Failure("the window's message loop failed: " + LastSystemErrorText());
-    // The dialog keys: Enter presses the default button wherever the focus
-    // is, Tab moves along the tab order.
-    if (!IsDialogMessageW(window_, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      // The dialog keys: Enter presses the default button wherever the
+      // focus is, Tab moves along the tab order.
+      if (!IsDialogMessageW(window_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+    HANDLE timer = static_cast<HANDLE>(WaitHandle(timer1_));
+    const DWORD handles = timer ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(handles, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_FAILED) throw Failure("the window's message loop failed: " + LastSystemErrorText());
+    if (handles == 1 && woke == WAIT_OBJECT_0) {
+      try {
+        if (timer1_.TakeExpirations() > 0) life_.Timer1_Timer();
+      } catch (const Failure& failure) {
+        life_.FrontEndFailed(failure.what());
+      }
     }
   }
 }
@@ -227,12 +239,6 @@ LRESULT CALLBACK Form1::Procedure(HWND window, UINT message, WPARAM wParam, LPAR
 LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const std::size_t ok = form1::DefaultButtonIndex();
   switch (message) {
-    case WM_TIMER:
-      if (wParam == kTimer1Id) {
-        life_.Timer1_Timer();
-        return 0;
-      }
-      break;
     case WM_COMMAND:
       if (LOWORD(wParam) == ControlId(ok) && HIWORD(wParam) == BN_CLICKED) {
         life_.Command1_Click();

@@ -10,6 +10,7 @@
 #include "port/port_io.h"
 #include "window/form1_description.h"
 #include "window/program_life.h"
+#include "window/tick_timer.h"
 #include "window/win32/fonts.h"
 
 namespace quorvane::win32 {
@@ -17,8 +18,8 @@ namespace quorvane::win32 {
 // The program's one window on the raw Win32 API: the controls of
 // form1::kControls (control i has the id QUORVANE_FIRST_CONTROL_ID + i and
 // stands i-th in the tab and z order), laid out at the screen's DPI, and
-// Timer1 as a window timer. It is the toolkit side of the program's life,
-// which it owns.
+// Timer1, the same tick as the other front ends', waited for by its message
+// loop. It is the toolkit side of the program's life, which it owns.
 //
 // It is created hidden with Timer1 stopped; Life().Run() starts the timer,
 // loads, shows the window and runs the message loop.
@@ -58,6 +59,7 @@ class Form1 final : public FrontEnd {
   Font windowFont_;
   Font statusFont_;
   bool ending_ = false;  // the message loop has been told to end
+  TickTimer timer1_;
   ProgramLife life_;
 };
 

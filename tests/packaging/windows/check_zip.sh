@@ -30,7 +30,7 @@ readme=${readme%.}
 expect_equal "README.txt lines without CR before LF" "$(grep -c $'[^\r]$' "$unpacked/README.txt")" 0
 [[ $readme == *@* ]] && fail "README.txt has a name left unreplaced: $(grep -m1 @ <<<"$readme")"
 for said in "inpout32.dll" "beside it" "shell:startup" '"Start in"' "Run registry key" \
-  'C:\ProgramData\Quorvane' 'C:\Program Files\Quorvane' 'C:\Program Files (x86)\Quorvane' \
+  'C:\ProgramData\Quorvane' '%LOCALAPPDATA%' 'C:\Program Files\Quorvane' 'C:\Program Files (x86)\Quorvane' \
   "AutoAdminLogon" 'bench\inpout32.dll'; do
   [[ $readme == *"$said"* ]] || fail "README.txt does not say $said"
 done

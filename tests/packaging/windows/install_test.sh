@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The installer run silently under Wine, as an administrator installs it:
+# The installer run silently under Wine, as an administrator installs it.
+# First with the data folder's name taken by a link to another folder (as a
+# user could make it before the install; Wine shows it as a reparse point):
+# refused, nothing installed, nothing put behind the link. Then as usual:
 # Quorvane.exe and its README under Program Files and nothing else (no
 # inpout32.dll, no bench folder), the data folder, and the Start menu and
-# Startup shortcuts, both starting the program in the data folder. The
-# program started as the Startup shortcut says, with the simulated
-# inpout32.dll from the ZIP's bench folder placed beside it, writes one log
-# line in the data folder and answers the Linux supervisor. The silent
-# uninstaller then removes the program and the shortcuts and keeps the log.
+# Startup shortcuts, both starting the program in the local application
+# data folder of whoever logs on. The program started as the Startup
+# shortcut says, with the simulated inpout32.dll from the ZIP's bench
+# folder placed beside it, writes one log line in that user's folder and
+# answers the Linux supervisor. The silent uninstaller then removes the
+# program and the shortcuts and keeps the log.
 # Runs inside with_wine.sh; the environment names:
 #   PACKAGES     the folder of the installer and the ZIP (pack.sh)
 #   PYTHON       Python 3, which reads the ZIP and runs SHELL_LINK
@@ -35,6 +39,16 @@ rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" \
   "$(linux_path "$programs\\Quorvane")" "$(linux_path "$startup_link")" "$RUN_FOLDER"
 mkdir -p "$RUN_FOLDER"
 
+echo "installing $(basename "$installer") where the data folder is a link"
+mkdir -p "$RUN_FOLDER/elsewhere" "$(dirname "$(linux_path "$data_folder")")"
+ln -s "$RUN_FOLDER/elsewhere" "$(linux_path "$data_folder")"
+timeout "$(limit 120)" "$WINE" "$installer" /S
+status=$?
+((status != 0 && status != 124)) || fail "installer's exit status with the data folder a link: $status, expected a refusal"
+[[ -e $(linux_path "$program_folder") ]] && fail "installed although the data folder is a link"
+expect_equal "behind the link" "$(ls -A "$RUN_FOLDER/elsewhere")" ""
+rm -f "$(linux_path "$data_folder")"
+
 echo "installing $(basename "$installer")"
 timeout "$(limit 120)" "$WINE" "$installer" /S
 expect_equal "installer's exit status" "$?" 0
@@ -42,21 +56,29 @@ expect_equal "installer's exit status" "$?" 0
 installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
 echo "installed in $program_folder:" $installed
 expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe'
-[[ -d $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
+[[ -d $(linux_path "$data_folder") && ! -L $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
+# (Wine's icacls does nothing: the rights themselves are checked in the
+# installer's script, check_data_folder_rights.sh.)
 
 for link in "$start_menu_link" "$startup_link"; do
   fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$link")")
   echo "$link:" $'\n'"$fields"
   expect_equal "$link, target" "$(grep '^target: ' <<<"$fields")" "target: $program_folder\\Quorvane.exe"
   expect_equal "$link, working folder" "$(grep '^working-folder: ' <<<"$fields")" \
-    "working-folder: $data_folder"
+    "working-folder: %LOCALAPPDATA%"
 done
 
 # Started as the Startup shortcut starts it: its target, in its folder.
 startup_fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$startup_link")")
 target=$(sed -n 's/^target: //p' <<<"$startup_fields")
-start_in=$(linux_path "$(sed -n 's/^working-folder: //p' <<<"$startup_fields")")
-work=$(linux_path "$data_folder")  # where the log is read
+# Windows expands the variable as it starts the program, for the user
+# logging on.
+user_folder=$("$WINE" cmd /c "echo $(sed -n 's/^working-folder: //p' <<<"$startup_fields")" 2>/dev/null | tr -d '\r')
+echo "the shortcut starts the program in $user_folder"
+[[ $user_folder == [A-Za-z]:\\* ]] || fail "the shortcut's working folder expands to '$user_folder'"
+start_in=$(linux_path "$user_folder")
+work=$start_in  # where the log is read
+rm -f "$work/Quorvane.log"
 "$PYTHON" -m zipfile -e "$zip" "$RUN_FOLDER/unpacked"
 placed_library=$(linux_path "$program_folder")/inpout32.dll
 cp "$RUN_FOLDER"/unpacked/*/bench/inpout32.dll "$placed_library"
@@ -77,8 +99,9 @@ expect_equal "answer values" "$values" "0x00 0x01 0x00 0x01 "
 
 read_log
 stamp='[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
-printf 'log in %s: %q\n' "$data_folder" "$log"
-expect_match "restart log in the data folder" "$log" "^${stamp}"$'\r\n''$'
+printf 'log in %s: %q\n' "$user_folder" "$log"
+expect_match "restart log in the user's folder" "$log" "^${stamp}"$'\r\n''$'
+[[ -e $(linux_path "$data_folder")/Quorvane.log ]] && fail "a log in the data folder, which users may not write"
 wait_program 0
 rm -f "$placed_library"
 logged=$log

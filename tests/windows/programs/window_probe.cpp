@@ -14,6 +14,8 @@
 //   window_probe icons EXE          prints each image of the program's icon
 //                                   resource: its size, colours and bits
 //   window_probe close              asks it to close (as the title bar's X does)
+//   window_probe load-library FILE  loads that DLL by its whole name and
+//                                   frees it (a planted library's own mark)
 //   window_probe dismiss-box SECONDS
 //                                   waits for a message box with the window's
 //                                   caption, prints its text and whether the
@@ -261,6 +263,12 @@ int main(int argc, char** argv) {
   if (command == "close") return Close();
   if (command == "dismiss-box") return DismissBox(seconds);
   if (command == "icons" && argc > 2) return Icons(argv[2]);
+  if (command == "load-library" && argc > 2) {
+    const HMODULE library = LoadLibraryA(argv[2]);
+    if (!library) return 1;
+    FreeLibrary(library);
+    return 0;
+  }
   fputs("usage: window_probe describe|click-ok|press-enter|restore|dismiss-box [SECONDS] | close | icons EXE\n",
         stderr);
   return 2;
