@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "responder/status_texts.h"
+#include "common/status_display.h"
 
 namespace quorvane::form1 {
 
@@ -58,11 +58,8 @@ enum class StatusField { kNone, kStatusLine, kLastRestart, kLastRequest };
 // measures it as its font's widest digit.
 inline constexpr char kAnyDigit = '#';
 
-// The status line's text from the window's creation until the first poll.
-inline constexpr char kActiveText[] = "Active...";
 // The status line must hold each of its texts whole, on one line.
-inline constexpr const char* kStatusLineTexts[] = {
-    status_texts::kWaitingForRequest, status_texts::kSendingSequence, kActiveText};
+inline constexpr std::span<const char* const> kStatusLineTexts = status_texts::kAll;
 // The widest texts each other fixed box must hold in the window's font: the
 // headings as they are, the stamps with every digit at its widest.
 // WidestText() makes one of these ready to measure.
@@ -89,7 +86,7 @@ struct Control {
 // The controls in tab order (a control's tab index is its place here).
 // Labels never take the focus, so the button is the only stop of the order.
 inline constexpr std::array<Control, 7> kControls{{
-    {"Label1", ControlKind::kLabel, kActiveText, {840, 480, 2895, 495},
+    {"Label1", ControlKind::kLabel, status_texts::kActive, {840, 480, 2895, 495},
      StatusField::kStatusLine, false, kStatusLineTexts},
     {"Label2", ControlKind::kLabel, kStatusHeadingTexts[0], {840, 240, 615, 255},
      StatusField::kNone, false, kStatusHeadingTexts},

@@ -56,10 +56,14 @@ std::vector<Row> Table(const Results& r) {
 
   // The answer's steps, beside a minimal busy wait's largest gap.
   std::vector<double> allSteps, stepMax;
-  for (int step = 0; step < 3; ++step) {
+  std::string stepNames, stepMaxText, stepsJson;
+  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) {
     const auto errors = Magnitudes(r.stepErrorUs[step]);
     allSteps.insert(allSteps.end(), errors.begin(), errors.end());
     stepMax.push_back(Percentile(errors, 100));
+    const char* between = step ? " / " : "";
+    stepNames += between + std::to_string(step + 1);
+    stepMaxText += between + Fixed(stepMax.back(), 1);
   }
   const double allMax = Percentile(allSteps, 100);
   const int idleAnswers = r.verdicts.answers - r.loadAnswers;
@@ -68,9 +72,7 @@ std::vector<Row> Table(const Results& r) {
                       Fixed(Percentile(allSteps, 50), 1) + " us",
                   "max <= 10 us", Fixed(r.probeMaxGapUs, 1) + " us (largest gap)", Ratio(allMax, r.probeMaxGapUs),
                   verdict(idleAnswers >= 20 && allMax <= 10.0)});
-  rows.push_back({"answer step error, largest of step 1 / 2 / 3",
-                  Fixed(stepMax[0], 1) + " / " + Fixed(stepMax[1], 1) + " / " + Fixed(stepMax[2], 1) + " us", "",
-                  "", "", ""});
+  rows.push_back({"answer step error, largest of step " + stepNames, stepMaxText + " us", "", "", "", ""});
   rows.push_back({"busy wait (" + Fixed(r.probeSeconds, 0) + " s): gaps over 100 us per s",
                   "", "", Fixed(r.probeGapsPerSecond, 1), "", ""});
   rows.push_back({"involuntary context switches of the program during the single answers",
@@ -179,8 +181,9 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
         << (i + 1 < rows.size() ? "," : "") << "\n";
   }
   out << "  ],\n  \"samples\": {\n"
-      << "    \"edge_spacing_error_us\": [" << Json(r.stepErrorUs[0]) << ", " << Json(r.stepErrorUs[1]) << ", "
-      << Json(r.stepErrorUs[2]) << "],\n"
+      << "    \"edge_spacing_error_us\": [";
+  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) out << (step ? ", " : "") << Json(r.stepErrorUs[step]);
+  out << "],\n"
       << "    \"request_to_first_edge_ms\": " << Json(r.raiseToEdgeMs) << ",\n"
       << "    \"poll_to_first_edge_us\": " << Json(r.pollToEdgeUs) << ",\n"
       << "    \"idle_tick_interval_ms\": " << Json(r.tickMs) << ",\n"

@@ -18,7 +18,7 @@ struct Results {
   std::vector<double> firstWriteMs, shownMs;
   double idleSeconds = 0, idleCpuPercent = 0, idleScheduledPercent = 0;
   std::vector<double> tickMs;
-  std::vector<double> stepErrorUs[3];
+  std::vector<double> stepErrorUs[answer_pattern::kWrites - 1];  // by step
   // The checker's verdicts on every answer timed (the single and the held ones).
   supervisor::Tally verdicts;
   std::vector<double> raiseToEdgeMs, pollToEdgeUs;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/clock_text.h"
-#include "responder/status_texts.h"
+#include "common/status_display.h"
 
 namespace quorvane::form1 {
 namespace {
