@@ -12,7 +12,7 @@ HMODULE Module(void* handle) { return static_cast<HMODULE>(handle); }
 
 }  // namespace
 
-DynamicLibrary::DynamicLibrary(const std::string& fileName) : fileName_(fileName) {
+DynamicLibrary::DynamicLibrary(const std::string& fileName) {
   // The usual search: the program's own folder first, then the system's.
   // No error box of the system's own: the failure is reported as ours.
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

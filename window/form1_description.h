@@ -103,14 +103,6 @@ inline constexpr std::array<Control, 7> kControls{{
      StatusField::kNone, StatusField::kLastRequest, false, kLastRequestHeadingTexts},
 }};
 
-// Where the control named `name` stands in kControls; kControls.size() when
-// there is none.
-constexpr std::size_t IndexOf(std::string_view name) {
-  for (std::size_t i = 0; i < kControls.size(); ++i)
-    if (kControls[i].name == name) return i;
-  return kControls.size();
-}
-
 // The control that shows `field`; kControls.size() for kNone.
 constexpr std::size_t IndexShowing(StatusField field) {
   for (std::size_t i = 0; i < kControls.size(); ++i)

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "bench/benchmark/statistics.h"
+#include "bench/common/json_text.h"
 
 namespace quorvane::bench {
 
@@ -56,7 +57,7 @@ std::vector<Row> Table(const Results& r) {
 
   // The answer's steps, beside a minimal busy wait's largest gap.
   std::vector<double> allSteps, stepMax;
-  std::string stepNames, stepMaxText, stepsJson;
+  std::string stepNames, stepMaxText;
   for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) {
     const auto errors = Magnitudes(r.stepErrorUs[step]);
     allSteps.insert(allSteps.end(), errors.begin(), errors.end());
@@ -148,36 +149,20 @@ void PrintTable(const Results& r, const std::vector<Row>& rows) {
 
 namespace {
 
-std::string Json(const std::vector<double>& samples) {
-  std::string text = "[";
-  for (std::size_t i = 0; i < samples.size(); ++i) text += (i ? ", " : "") + Fixed(samples[i], 3);
-  return text + "]";
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
+std::string Json(const std::vector<double>& samples) { return bench_common::JsonNumbers(samples, 3); }
 
 }  // namespace
 
 void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const std::string& path) {
   std::ofstream out(path);
-  out << "{\n  \"program\": \"" << Escape(r.program) << "\",\n  \"window\": " << (r.window ? "true" : "false")
-      << ",\n  \"quick\": " << (quick ? "true" : "false") << ",\n  \"display\": \""
-      << (std::getenv("DISPLAY") ? "xcb" : "offscreen") << "\",\n  \"table\": [\n";
+  using bench_common::JsonString;
+  out << "{\n  \"program\": " << JsonString(r.program) << ",\n  \"window\": " << (r.window ? "true" : "false")
+      << ",\n  \"quick\": " << (quick ? "true" : "false") << ",\n  \"display\": "
+      << JsonString(std::getenv("DISPLAY") ? "xcb" : "offscreen") << ",\n  \"table\": [\n";
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    out << "    {\"measure\": \"" << Escape(rows[i].measure) << "\", \"value\": \"" << Escape(rows[i].value)
-        << "\", \"target\": \"" << rows[i].target << "\", \"floor\": \"" << Escape(rows[i].floor)
-        << "\", \"ratio\": \"" << rows[i].ratio << "\", \"holds\": \"" << rows[i].holds << "\"}"
+    out << "    {\"measure\": " << JsonString(rows[i].measure) << ", \"value\": " << JsonString(rows[i].value)
+        << ", \"target\": " << JsonString(rows[i].target) << ", \"floor\": " << JsonString(rows[i].floor)
+        << ", \"ratio\": " << JsonString(rows[i].ratio) << ", \"holds\": " << JsonString(rows[i].holds) << "}"
         << (i + 1 < rows.size() ? "," : "") << "\n";
   }
   out << "  ],\n  \"samples\": {\n"

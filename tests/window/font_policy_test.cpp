@@ -2,6 +2,7 @@
 // character is quarterPoints / 8 pixels wide (those in `wide` twice that),
 // and a line is quarterPoints / 3 pixels high.
 #include "window/font_policy.h"
+#include "form1_lookup.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 
 #include "common/clock_text.h"
 #include "common/status_display.h"
+#include "form1_lookup.h"
 
 namespace quorvane::form1 {
 namespace {
