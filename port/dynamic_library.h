@@ -21,10 +21,7 @@ class DynamicLibrary {
   // in *reason.
   void* Find(const char* symbol, std::string* reason) const;
 
-  const std::string& FileName() const { return fileName_; }
-
  private:
-  std::string fileName_;
   void* handle_ = nullptr;
 };
 

@@ -128,7 +128,7 @@ void* LoadFromTrustedFolders(const std::string& fileName, bool searchFlags, std:
 
 }  // namespace win32
 
-DynamicLibrary::DynamicLibrary(const std::string& fileName) : fileName_(fileName) {
+DynamicLibrary::DynamicLibrary(const std::string& fileName) {
   // Only from where an administrator puts it: the program's own folder or
   // the system folder, never the working folder or PATH, where any user
   // may have placed a file of that name.

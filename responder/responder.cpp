@@ -1,16 +1,10 @@
 #include "responder/responder.h"
 
 #include "common/clock_text.h"
+#include "port/answer_pattern.h"
 #include "port/port_map.h"
-#include "responder/status_texts.h"
 
 namespace quorvane {
-
-namespace {
-
-constexpr std::int64_t kOneSecondNs = 1'000'000'000;
-
-}  // namespace
 
 Responder::Responder(FormVariables& variables, PortIo& port, StatusDisplay& display,
                      const Clock& clock)
@@ -31,20 +25,22 @@ void Responder::SendSequence() {
   const std::int16_t control = variables_.PortBase + port_map::kControlOffset;
   display_.SetStatusLine(status_texts::kSendingSequence);
   display_.SetLastRequestText(TimeText(clock_.Local()));
-  port_.Out32(control, port_map::kAnswerActive);
-  Delay1sec();
-  port_.Out32(control, port_map::kAnswerIdle);
-  Delay1sec();
-  port_.Out32(control, port_map::kAnswerActive);
-  Delay1sec();
-  port_.Out32(control, port_map::kAnswerIdle);
+  // Every due time is counted from this one reading, never from the end of
+  // the work after a write: a slow library call cannot make the answer drift.
+  const std::int64_t startNs = clock_.MonotonicNanoseconds();
+  for (const answer_pattern::Step& step : answer_pattern::kSteps) {
+    stepDueNs_ = startNs + step.offsetNs;
+    if (step.offsetNs > 0) Delay1sec();
+    port_.Out32(control, step.value);
+  }
 }
 
 void Responder::Delay1sec() {
   // The monotonic clock never steps back, so midnight or a clock set back
-  // cannot stretch the wait; it ends at the first reading a second or more on.
-  const std::int64_t start = clock_.MonotonicNanoseconds();
-  while (clock_.MonotonicNanoseconds() - start < kOneSecondNs) {
+  // cannot stretch the wait; it ends at the first reading at or past the due
+  // time. A write that took longer than a step finds it passed: the next
+  // write goes at once, and the ones after it are back on time.
+  while (clock_.MonotonicNanoseconds() < stepDueNs_) {
   }
 }
 

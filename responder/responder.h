@@ -4,7 +4,7 @@
 
 #include "common/clock.h"
 #include "common/form_variables.h"
-#include "common/status_display.h"
+#include "common/status_display.h"  // and the status texts
 #include "port/port_io.h"
 
 namespace quorvane {
@@ -27,12 +27,15 @@ class Responder {
   // shows "Waiting for Request..." and answers when the line is raised.
   void CheckForSignal();
 
-  // One whole answer: the answer line goes 0, 1, 0, 1 one second apart and
-  // ends at 1, the idle level.
+  // One whole answer: plays answer_pattern::kSteps, the answer line going
+  // 0, 1, 0, 1 one second apart and ending at 1, the idle level. Each write
+  // is due at its offset from the first write, so the time a write takes
+  // does not lengthen the steps after it.
   void SendSequence();
 
-  // Busy-waits one second on the monotonic clock, without sleeping and
-  // without handing control back to any event loop.
+  // Busy-waits until the next step of the running answer is due, one second
+  // after the step before was due, on the monotonic clock: without sleeping
+  // and without handing control back to any event loop.
   void Delay1sec();
 
  private:
@@ -40,6 +43,8 @@ class Responder {
   PortIo& port_;
   StatusDisplay& display_;
   const Clock& clock_;
+  // When the next write of the running answer is due, in monotonic ns.
+  std::int64_t stepDueNs_ = 0;
 };
 
 }  // namespace quorvane

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "responder/status_texts.h"
+#include "common/status_display.h"
 
 namespace quorvane::form1 {
 
@@ -58,11 +58,8 @@ enum class StatusField { kNone, kStatusLine, kLastRestart, kLastRequest };
 // measures it as its font's widest digit.
 inline constexpr char kAnyDigit = '#';
 
-// The status line's text from the window's creation until the first poll.
-inline constexpr char kActiveText[] = "Active...";
 // The status line must hold each of its texts whole, on one line.
-inline constexpr const char* kStatusLineTexts[] = {
-    status_texts::kWaitingForRequest, status_texts::kSendingSequence, kActiveText};
+inline constexpr std::span<const char* const> kStatusLineTexts = status_texts::kAll;
 // The widest texts each other fixed box must hold in the window's font: the
 // headings as they are, the stamps with every digit at its widest.
 // WidestText() makes one of these ready to measure.
@@ -82,6 +79,7 @@ struct Control {
   const char* initialText;
   Box twips;
   StatusField shows;
+  StatusField heads;     // the field whose label this heading stands before
   bool isDefaultButton;  // Enter presses it wherever the focus is
   std::span<const char* const> mustHold;
 };
@@ -89,29 +87,21 @@ struct Control {
 // The controls in tab order (a control's tab index is its place here).
 // Labels never take the focus, so the button is the only stop of the order.
 inline constexpr std::array<Control, 7> kControls{{
-    {"Label1", ControlKind::kLabel, kActiveText, {840, 480, 2895, 495},
-     StatusField::kStatusLine, false, kStatusLineTexts},
+    {"Label1", ControlKind::kLabel, status_texts::kActive, {840, 480, 2895, 495},
+     StatusField::kStatusLine, StatusField::kNone, false, kStatusLineTexts},
     {"Label2", ControlKind::kLabel, kStatusHeadingTexts[0], {840, 240, 615, 255},
-     StatusField::kNone, false, kStatusHeadingTexts},
+     StatusField::kNone, StatusField::kNone, false, kStatusHeadingTexts},
     {"Command1", ControlKind::kPushButton, kOkTexts[0], {3840, 1320, 735, 255},
-     StatusField::kNone, true, kOkTexts},
+     StatusField::kNone, StatusField::kNone, true, kOkTexts},
     {"Label3", ControlKind::kLabel, kLastRestartHeadingTexts[0], {120, 1320, 975, 255},
-     StatusField::kNone, false, kLastRestartHeadingTexts},
+     StatusField::kNone, StatusField::kLastRestart, false, kLastRestartHeadingTexts},
     {"Label4", ControlKind::kLabel, "", {1080, 1320, 1695, 255},
-     StatusField::kLastRestart, false, kLastRestartTexts},
+     StatusField::kLastRestart, StatusField::kNone, false, kLastRestartTexts},
     {"Label5", ControlKind::kLabel, "", {1200, 1080, 735, 255},
-     StatusField::kLastRequest, false, kLastRequestTexts},
+     StatusField::kLastRequest, StatusField::kNone, false, kLastRequestTexts},
     {"Label6", ControlKind::kLabel, kLastRequestHeadingTexts[0], {120, 1080, 1095, 255},
-     StatusField::kNone, false, kLastRequestHeadingTexts},
+     StatusField::kNone, StatusField::kLastRequest, false, kLastRequestHeadingTexts},
 }};
-
-// Where the control named `name` stands in kControls; kControls.size() when
-// there is none.
-constexpr std::size_t IndexOf(std::string_view name) {
-  for (std::size_t i = 0; i < kControls.size(); ++i)
-    if (kControls[i].name == name) return i;
-  return kControls.size();
-}
 
 // The control that shows `field`; kControls.size() for kNone.
 constexpr std::size_t IndexShowing(StatusField field) {
@@ -157,14 +147,18 @@ inline constexpr Typeface kStatusLineTypeface{"Freehand575 BT", 21.75, 400, fals
 inline constexpr Rgb kStatusLineColour{255, 0, 255};
 
 // Where the status typeface is not installed: this family, from the status
-// typeface's size down a step at a time until every text of the status line
-// fits its box. The window's font shrinks by the same steps when a fixed box
-// cannot hold its texts.
+// typeface's size down a quarter point at a time until every text of the
+// status line fits its box. The window's font shrinks by the same steps when
+// a fixed box cannot hold its texts; neither goes below the smallest size.
 struct ShrinkRule {
   const char* fallbackFamily;
-  double stepPoints;
   double smallestPoints;
 };
-inline constexpr ShrinkRule kShrinkRule{"DejaVu Sans", 0.25, 4.0};
+inline constexpr ShrinkRule kShrinkRule{"DejaVu Sans", 4.0};
+
+// A heading's box reaches a pixel into its value's (Label3 ends at 1095,
+// Label4 begins at 1080): its text must end this far before the value's box,
+// so that the two never touch.
+inline constexpr int kHeadingGapTwips = 60;
 
 }  // namespace quorvane::form1

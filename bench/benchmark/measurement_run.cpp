@@ -262,7 +262,8 @@ void Measure(const Options& options, Results& results) {
     AddStepErrors(answer, results);
     if (k == heldFrom) continue;
     const supervisor::JudgedAnswer& previous = judge.Answers()[k - 1];
-    if (previous.writes == 4) results.heldGapMs.push_back(Ms(previous.writeNs[3], answer.writeNs[0]));
+    constexpr int kLast = static_cast<int>(answer_pattern::kWrites) - 1;
+    if (previous.writes == kLast + 1) results.heldGapMs.push_back(Ms(previous.writeNs[kLast], answer.writeNs[0]));
   }
   if (options.loadedSequences > 0) TimeUnderLoad(options, program, judge, results);
   judge.Finish();

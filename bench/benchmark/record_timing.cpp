@@ -1,5 +1,6 @@
 #include "bench/benchmark/record_timing.h"
 
+#include "port/answer_pattern.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::bench {
@@ -21,7 +22,7 @@ std::vector<double> IdleTickIntervalsMs(const std::vector<simport::Access>& acce
 }
 
 std::vector<double> StepErrorsUs(const supervisor::JudgedAnswer& answer) {
-  constexpr double kStepMs = supervisor::CheckerSettings{}.stepNs / 1e6;
+  constexpr double kStepMs = answer_pattern::kStepNs / 1e6;
   std::vector<double> errors;
   for (int step = 1; step < answer.writes; ++step)
     errors.push_back((Ms(answer.writeNs[step - 1], answer.writeNs[step]) - kStepMs) * 1000.0);

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "bench/benchmark/statistics.h"
+#include "bench/common/json_text.h"
 
 namespace quorvane::bench {
 
@@ -56,10 +57,14 @@ std::vector<Row> Table(const Results& r) {
 
   // The answer's steps, beside a minimal busy wait's largest gap.
   std::vector<double> allSteps, stepMax;
-  for (int step = 0; step < 3; ++step) {
+  std::string stepNames, stepMaxText;
+  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) {
     const auto errors = Magnitudes(r.stepErrorUs[step]);
     allSteps.insert(allSteps.end(), errors.begin(), errors.end());
     stepMax.push_back(Percentile(errors, 100));
+    const char* between = step ? " / " : "";
+    stepNames += between + std::to_string(step + 1);
+    stepMaxText += between + Fixed(stepMax.back(), 1);
   }
   const double allMax = Percentile(allSteps, 100);
   const int idleAnswers = r.verdicts.answers - r.loadAnswers;
@@ -68,9 +73,7 @@ std::vector<Row> Table(const Results& r) {
                       Fixed(Percentile(allSteps, 50), 1) + " us",
                   "max <= 10 us", Fixed(r.probeMaxGapUs, 1) + " us (largest gap)", Ratio(allMax, r.probeMaxGapUs),
                   verdict(idleAnswers >= 20 && allMax <= 10.0)});
-  rows.push_back({"answer step error, largest of step 1 / 2 / 3",
-                  Fixed(stepMax[0], 1) + " / " + Fixed(stepMax[1], 1) + " / " + Fixed(stepMax[2], 1) + " us", "",
-                  "", "", ""});
+  rows.push_back({"answer step error, largest of step " + stepNames, stepMaxText + " us", "", "", "", ""});
   rows.push_back({"busy wait (" + Fixed(r.probeSeconds, 0) + " s): gaps over 100 us per s",
                   "", "", Fixed(r.probeGapsPerSecond, 1), "", ""});
   rows.push_back({"involuntary context switches of the program during the single answers",
@@ -154,41 +157,26 @@ void PrintTable(const Results& r, const std::vector<Row>& rows) {
 
 namespace {
 
-std::string Json(const std::vector<double>& samples) {
-  std::string text = "[";
-  for (std::size_t i = 0; i < samples.size(); ++i) text += (i ? ", " : "") + Fixed(samples[i], 3);
-  return text + "]";
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
+std::string Json(const std::vector<double>& samples) { return bench_common::JsonNumbers(samples, 3); }
 
 }  // namespace
 
 void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const std::string& path) {
   std::ofstream out(path);
-  out << "{\n  \"program\": \"" << Escape(r.program) << "\",\n  \"window\": " << (r.window ? "true" : "false")
-      << ",\n  \"quick\": " << (quick ? "true" : "false") << ",\n  \"display\": \""
-      << (std::getenv("DISPLAY") ? "xcb" : "offscreen") << "\",\n  \"table\": [\n";
+  using bench_common::JsonString;
+  out << "{\n  \"program\": " << JsonString(r.program) << ",\n  \"window\": " << (r.window ? "true" : "false")
+      << ",\n  \"quick\": " << (quick ? "true" : "false") << ",\n  \"display\": "
+      << JsonString(std::getenv("DISPLAY") ? "xcb" : "offscreen") << ",\n  \"table\": [\n";
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    out << "    {\"measure\": \"" << Escape(rows[i].measure) << "\", \"value\": \"" << Escape(rows[i].value)
-        << "\", \"target\": \"" << rows[i].target << "\", \"floor\": \"" << Escape(rows[i].floor)
-        << "\", \"ratio\": \"" << rows[i].ratio << "\", \"holds\": \"" << rows[i].holds << "\"}"
+    out << "    {\"measure\": " << JsonString(rows[i].measure) << ", \"value\": " << JsonString(rows[i].value)
+        << ", \"target\": " << JsonString(rows[i].target) << ", \"floor\": " << JsonString(rows[i].floor)
+        << ", \"ratio\": " << JsonString(rows[i].ratio) << ", \"holds\": " << JsonString(rows[i].holds) << "}"
         << (i + 1 < rows.size() ? "," : "") << "\n";
   }
   out << "  ],\n  \"samples\": {\n"
-      << "    \"edge_spacing_error_us\": [" << Json(r.stepErrorUs[0]) << ", " << Json(r.stepErrorUs[1]) << ", "
-      << Json(r.stepErrorUs[2]) << "],\n"
+      << "    \"edge_spacing_error_us\": [";
+  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) out << (step ? ", " : "") << Json(r.stepErrorUs[step]);
+  out << "],\n"
       << "    \"request_to_first_edge_ms\": " << Json(r.raiseToEdgeMs) << ",\n"
       << "    \"poll_to_first_edge_us\": " << Json(r.pollToEdgeUs) << ",\n"
       << "    \"idle_tick_interval_ms\": " << Json(r.tickMs) << ",\n"

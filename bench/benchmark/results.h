@@ -21,7 +21,7 @@ struct Results {
   // toolkit woken by the same timer over the same span (negative: not run).
   double floorIdleScheduledPercent = -1;
   std::vector<double> tickMs;
-  std::vector<double> stepErrorUs[3];
+  std::vector<double> stepErrorUs[answer_pattern::kWrites - 1];  // by step
   // The checker's verdicts on every answer timed (the single and the held ones).
   supervisor::Tally verdicts;
   std::vector<double> raiseToEdgeMs, pollToEdgeUs;

@@ -4,13 +4,26 @@
 #include <cstdio>
 #include <iterator>
 
+#include "port/answer_pattern.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::supervisor {
 
 namespace {
 
-constexpr std::uint8_t kAnswerPattern[4] = {0, 1, 0, 1};
+using answer_pattern::kSteps;
+using answer_pattern::kWrites;
+constexpr std::uint64_t kStepNs = answer_pattern::kStepNs;
+
+// "0, 1, 0, 1", for the texts.
+std::string PatternText() {
+  std::string text;
+  for (const answer_pattern::Step& step : kSteps) text += (text.empty() ? "" : ", ") + std::to_string(step.value);
+  return text;
+}
+
+// "of 4 writes", for the texts.
+std::string OfAllWrites() { return " of " + std::to_string(kWrites) + " writes"; }
 
 std::uint64_t Distance(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : b - a; }
 
@@ -110,7 +123,7 @@ void AnswerChecker::Observe(const Access& access) {
       // The program polls only between answers: one still open was cut short,
       // and no write after this belongs to an earlier one.
       if (answer_) {
-        answer_->problems.push_back("a poll came after only " + std::to_string(answer_->writes) + " of 4 writes");
+        answer_->problems.push_back("a poll came after only " + std::to_string(answer_->writes) + OfAllWrites());
         EndAnswer(access.timeNs);
       }
       absorbWrites_ = 0;
@@ -137,7 +150,7 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
 
   if (!answer_ && absorbWrites_ > 0 && t <= absorbUntilNs_) {
     --absorbWrites_;
-    absorbUntilNs_ = t + settings_.stepNs + settings_.toleranceNs;
+    absorbUntilNs_ = t + kStepNs + settings_.toleranceNs;
     level_ = static_cast<std::uint8_t>(access.value & 0xFF);
     return;
   }
@@ -159,26 +172,27 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
   if (answer_) {
     Answer& answer = *answer_;
     const int step = answer.writes;
-    if (value != kAnswerPattern[step]) {
+    if (value != kSteps[step].value) {
       answer.problems.push_back("write " + std::to_string(step + 1) + " was " + std::to_string(value) +
-                                ", expected " + std::to_string(kAnswerPattern[step]) + " (0, 1, 0, 1)");
+                                ", expected " + std::to_string(kSteps[step].value) + " (" + PatternText() + ")");
       level_ = value;
       answer.writeNs[answer.writes++] = t;  // one of the four, though wrong
       EndAnswer(t);
       return;
     }
     const std::uint64_t spacing = t - answer.writeNs[step - 1];
-    const std::uint64_t error = Distance(spacing, settings_.stepNs);
+    const auto due = static_cast<std::uint64_t>(kSteps[step].offsetNs - kSteps[step - 1].offsetNs);
+    const std::uint64_t error = Distance(spacing, due);
     if (answer.counted) tally_.spacingErrorsNs.push_back(error);
     if (error > settings_.toleranceNs) {
       answer.problems.push_back(Format("step %.0f took %.3f ms, not %.0f ms", step, spacing / 1e6,
-                                       settings_.stepNs / 1e6) +
+                                       due / 1e6) +
                                 Format(" (tolerance %.0f ms)", settings_.toleranceNs / 1e6));
     }
     answer.writeNs[step] = t;
     ++answer.writes;
     level_ = value;
-    if (answer.writes == 4) EndAnswer(t);
+    if (answer.writes == static_cast<int>(kWrites)) EndAnswer(t);
     return;
   }
 
@@ -195,7 +209,7 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
   }
 
   // A write of 1 with no answer running.
-  if (level_ == 1 && lastAnswer_ && t - lastAnswer_->endNs <= settings_.stepNs + settings_.toleranceNs) {
+  if (level_ == 1 && lastAnswer_ && t - lastAnswer_->endNs <= kStepNs + settings_.toleranceNs) {
     // One step after an answer ended: a fifth write, which spoils that answer.
     if (lastAnswer_->counted) {
       if (lastAnswer_->verdict != Verdict::kMalformed) {
@@ -272,7 +286,7 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
       text += Format(" first edge %.3f s after the request ", *answer.latencyNs / 1e9) +
               (answer.afterRaise ? "was raised" : "was due") + Format(" (limit %.3f s);", settings_.lateNs / 1e9);
     text += " steps";
-    for (int i = 1; i < 4; ++i) text += Format(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
+    for (int i = 1; i < answer.writes; ++i) text += Format(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
     text += " ms";
   }
   if (answer.counted) {
@@ -283,8 +297,8 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
     tally_.judged.push_back(judged);
   }
   lastAnswer_ = LastAnswer{timeNs, verdict, answer.counted};
-  absorbWrites_ = 4 - answer.writes;
-  absorbUntilNs_ = timeNs + settings_.stepNs + settings_.toleranceNs;
+  absorbWrites_ = static_cast<int>(kWrites) - answer.writes;
+  absorbUntilNs_ = timeNs + kStepNs + settings_.toleranceNs;
 
   // Requests raised during the answer are due now; a line still held raised
   // calls for the next answer at once.
@@ -297,10 +311,10 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
 void AnswerChecker::Advance(std::uint64_t nowNs) {
   if (answer_) {
     const std::uint64_t lastWrite = answer_->writeNs[answer_->writes - 1];
-    const std::uint64_t due = lastWrite + settings_.stepNs + settings_.toleranceNs;
+    const std::uint64_t due = lastWrite + kStepNs + settings_.toleranceNs;
     if (nowNs > due) {
-      answer_->problems.push_back(Format("stopped after %.0f of 4 writes (nothing for %.0f ms)", answer_->writes,
-                                         (settings_.stepNs + settings_.toleranceNs) / 1e6));
+      answer_->problems.push_back(Format("stopped after %.0f", answer_->writes) + OfAllWrites() +
+                                  Format(" (nothing for %.0f ms)", (kStepNs + settings_.toleranceNs) / 1e6));
       EndAnswer(due);
     }
   }
@@ -325,7 +339,7 @@ void AnswerChecker::Finish(std::uint64_t nowNs) {
     if (answer_->counted) {
       ++tally_.unfinished;
       Report(nowNs, Verdict::kUnfinished,
-             "the run ended during an answer (" + std::to_string(answer_->writes) + " of 4 writes seen)");
+             "the run ended during an answer (" + std::to_string(answer_->writes) + OfAllWrites() + " seen)");
     }
     answer_.reset();
   }
@@ -344,7 +358,7 @@ bool AnswerChecker::Settled(std::uint64_t nowNs) const {
     if (!request.optional) return false;
   }
   // A write one step after the last answer would still spoil it.
-  return !lastAnswer_ || nowNs > lastAnswer_->endNs + settings_.stepNs + settings_.toleranceNs;
+  return !lastAnswer_ || nowNs > lastAnswer_->endNs + kStepNs + settings_.toleranceNs;
 }
 
 }  // namespace quorvane::supervisor

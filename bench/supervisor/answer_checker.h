@@ -7,9 +7,9 @@
 // The program polls (reads the status register) only between answers, so a
 // poll is where the checker knows the answer line is idle.
 //
-// An answer is four writes to the control register, 0, 1, 0, 1, each step
-// one second after the one before (within the tolerance). It starts with a
-// write of 0 while the answer line is idle. It is requested when the last
+// An answer is the writes of answer_pattern::kSteps to the control register,
+// 0, 1, 0, 1, each step one second after the one before (within the
+// tolerance). It starts with a write of 0 while the answer line is idle. It is requested when the last
 // status read before it saw the request line (bit 4) raised by a request;
 // a read that saw a pulse meant to fall between two polls makes the answer
 // unrequested, as does no read at all.
@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "port/answer_pattern.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 
 namespace quorvane::supervisor {
@@ -35,7 +36,6 @@ namespace quorvane::supervisor {
 using simport::Access;
 
 struct CheckerSettings {
-  std::uint64_t stepNs = 1'000'000'000;
   std::uint64_t toleranceNs = 50'000'000;
   std::uint64_t lateNs = 1'200'000'000;
   std::uint64_t deadlineNs = 3'000'000'000;
@@ -68,7 +68,7 @@ struct Finding {
 struct JudgedAnswer {
   Verdict verdict;                      // kOk, kLate, kMalformed or kUnrequested
   std::optional<std::uint64_t> pollNs;  // the last poll before it, when one came since the answer before
-  std::uint64_t writeNs[4]{};           // the first `writes` of them were seen
+  std::uint64_t writeNs[answer_pattern::kWrites]{};  // the first `writes` of them were seen
   int writes = 0;
 };
 
@@ -123,7 +123,7 @@ class AnswerChecker {
     bool optional = false;               // dropped before a poll could see it
   };
   struct Answer {
-    std::uint64_t writeNs[4]{};
+    std::uint64_t writeNs[answer_pattern::kWrites]{};
     int writes = 0;
     std::optional<std::uint64_t> pollNs;
     bool counted = false;     // started after countFromNs

@@ -3,13 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "bench/common/nanoseconds.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::supervisor {
 
 namespace {
 
-std::uint64_t Ns(double seconds) { return static_cast<std::uint64_t>(std::llround(seconds * 1e9)); }
+using bench_common::Ns;
 
 // Two polls this close to one tick apart give the poll phase.
 constexpr std::uint64_t kPhaseSlackNs = 100'000'000;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/common/json_text.h"
+
 namespace quorvane::supervisor {
 
 namespace {
@@ -42,31 +44,10 @@ std::string Milliseconds(std::uint64_t ns) {
   return text;
 }
 
-std::string JsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      quoted += escape;
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
-}
-
 std::string JsonMicroseconds(const std::vector<std::uint64_t>& ns) {
-  std::string list = "[";
-  for (std::size_t i = 0; i < ns.size(); ++i) {
-    char number[32];
-    std::snprintf(number, sizeof number, "%s%.3f", i ? ", " : "", ns[i] / 1e3);
-    list += number;
-  }
-  return list + "]";
+  std::vector<double> us;
+  for (const std::uint64_t n : ns) us.push_back(n / 1e3);
+  return bench_common::JsonNumbers(us, 3);
 }
 
 std::string FailureCauses(const RunSummary& summary) {
@@ -146,13 +127,13 @@ std::string SummaryJson(const RunSummary& summary) {
   std::snprintf(spreads, sizeof spreads,
                 "  \"spacing_error_us\": {\"max\": %.3f, \"count\": %zu, \"values\": ",
                 spacing.max / 1e3, t.spacingErrorsNs.size());
-  std::string json = "{\n  \"pattern\": " + JsonString(summary.pattern) + ",\n" + numbers + spreads +
+  std::string json = "{\n  \"pattern\": " + bench_common::JsonString(summary.pattern) + ",\n" + numbers + spreads +
                      JsonMicroseconds(t.spacingErrorsNs) + "},\n";
   std::snprintf(spreads, sizeof spreads,
                 "  \"latency_us\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f, \"count\": %zu, \"values\": ",
                 latency.min / 1e3, latency.median / 1e3, latency.max / 1e3, t.latenciesNs.size());
   json += spreads + JsonMicroseconds(t.latenciesNs) + "},\n";
-  json += "  \"result\": " + JsonString(summary.Failed() ? "fail" : "pass") + ",\n";
+  json += "  \"result\": " + bench_common::JsonString(summary.Failed() ? "fail" : "pass") + ",\n";
   json += "  \"exit_code\": " + std::to_string(summary.ExitCode()) + "\n}\n";
   return json;
 }

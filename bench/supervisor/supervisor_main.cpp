@@ -15,14 +15,15 @@
 #include <thread>
 #include <vector>
 
-#include "port_libraries/simulated/simulated_port_client.h"
-#include "port_libraries/simulated/simulated_port_layout.h"
+#include "bench/common/nanoseconds.h"
 #include "bench/supervisor/answer_checker.h"
 #include "bench/supervisor/request_pattern.h"
 #include "bench/supervisor/run_summary.h"
 #include "bench/supervisor/supervisor_options.h"
 #include "bench/supervisor/trace_printer.h"
 #include "bench/supervisor/vcd_writer.h"
+#include "port_libraries/simulated/simulated_port_client.h"
+#include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ bool IsPoll(const Access& access) { return !access.write && access.port == simpo
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
-std::uint64_t Ns(double seconds) { return static_cast<std::uint64_t>(seconds * 1e9 + 0.5); }
+using quorvane::bench_common::Ns;
 
 std::string Now() {
   const std::time_t now = std::time(nullptr);

@@ -113,31 +113,83 @@ TEST_F(ResponderFixture, UsesPortBaseForBothRegisters) {
   for (const Event& w : Writes()) EXPECT_EQ(w.port, 0x27A);
 }
 
-TEST_F(ResponderFixture, WaitIgnoresLocalClockGoingBackAtMidnight) {
-  // The local time falls back to midnight during the wait; only the
-  // monotonic clock times it.
-  clock.local = {2026, 12, 8, 23, 59, 59, 900'000'000};
-  clock.onMonotonicRead = [this](std::int64_t) { clock.local = {2026, 12, 9, 0, 0, 0, 0}; };
-  const std::int64_t start = clock.Now();
-  responder.Delay1sec();
-  EXPECT_GE(clock.Now() - start, kSecond);
-  EXPECT_LE(clock.Now() - start, kSecond + 2'000'000);
+// Each write's time from the answer's first write, in ns.
+std::vector<std::int64_t> OffsetsFromFirst(const std::vector<Event>& writes) {
+  std::vector<std::int64_t> offsets;
+  for (const Event& w : writes) offsets.push_back(w.atNs - writes.front().atNs);
+  return offsets;
 }
 
-TEST(ResponderRealClock, WaitLastsAboutOneSecond) {
-  // Against the machine's clock: the wait never ends early and, even on a
-  // loaded machine, not much late.
+TEST_F(ResponderFixture, WaitIgnoresLocalClockGoingBackAtMidnight) {
+  // The local time falls back to midnight during the answer; only the
+  // monotonic clock times it.
+  port.status = 0x10;
+  clock.local = {2026, 12, 8, 23, 59, 59, 900'000'000};
+  clock.onMonotonicRead = [this](std::int64_t) { clock.local = {2026, 12, 9, 0, 0, 0, 0}; };
+  responder.CheckForSignal();
+  const auto offsets = OffsetsFromFirst(Writes());
+  ASSERT_EQ(offsets.size(), 4u);
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_GE(offsets[i], i * kSecond);
+    EXPECT_LE(offsets[i], i * kSecond + 2'000'000);
+  }
+  EXPECT_EQ(display.lastRequest, "23:59:59");
+}
+
+TEST_F(ResponderFixture, TimeAWriteTakesDoesNotLengthenTheSteps) {
+  // A slow port library (a driver call, a last-error query) spends 30 ms in
+  // every write. Each write is still due a whole second after the one
+  // before was due, so the answer does not drift by 30 ms a step.
+  port.status = 0x10;
+  port.onWrite = [this] { clock.monotonicNs += 30'000'000; };
+  responder.CheckForSignal();
+  const auto offsets = OffsetsFromFirst(Writes());
+  ASSERT_EQ(offsets.size(), 4u);
+  for (int i = 1; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GE(offsets[i], i * kSecond);
+    EXPECT_LE(offsets[i], i * kSecond + 2'000'000);
+  }
+}
+
+TEST_F(ResponderFixture, WriteLongerThanAStepIsCaughtUpNotCarriedOn) {
+  // The second write takes a second and a half: the third, already overdue,
+  // goes at once, and the fourth is back on its due time.
+  port.status = 0x10;
+  int writesSeen = 0;
+  port.onWrite = [&] {
+    if (++writesSeen == 2) clock.monotonicNs += 1'500'000'000;
+  };
+  responder.CheckForSignal();
+  const auto offsets = OffsetsFromFirst(Writes());
+  ASSERT_EQ(offsets.size(), 4u);
+  EXPECT_GE(offsets[2], 2'500'000'000);
+  EXPECT_LE(offsets[2], 2'500'000'000 + 2'000'000);
+  EXPECT_GE(offsets[3], 3 * kSecond);
+  EXPECT_LE(offsets[3], 3 * kSecond + 2'000'000);
+}
+
+TEST(ResponderRealClock, StepsLastAboutOneSecond) {
+  // Against the machine's clock: no write comes before its due time and,
+  // even on a loaded machine, none much after it.
+  SystemClock clock;
+  std::vector<std::int64_t> writesNs;
   std::vector<Event> events;
   FakePort port{events};
+  port.status = 0x10;
+  port.onWrite = [&] { writesNs.push_back(clock.MonotonicNanoseconds()); };
   FakeDisplay display{events};
-  FormVariables variables;
-  SystemClock clock;
+  FormVariables variables{888, 0};
   Responder responder{variables, port, display, clock};
-  const auto start = clock.MonotonicNanoseconds();
-  responder.Delay1sec();
-  const auto elapsed = clock.MonotonicNanoseconds() - start;
-  EXPECT_GE(elapsed, kSecond);
-  EXPECT_LT(elapsed, kSecond + 250'000'000);
+  // The answer's start lies between this reading and the first write's.
+  const std::int64_t before = clock.MonotonicNanoseconds();
+  responder.CheckForSignal();
+  ASSERT_EQ(writesNs.size(), 4u);
+  for (int i = 1; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GE(writesNs[i] - before, i * kSecond);
+    EXPECT_LT(writesNs[i] - writesNs[0], i * kSecond + 250'000'000);
+  }
 }
 
 struct FailingDisplay final : StatusDisplay {

@@ -46,6 +46,8 @@ class FakeClock final : public Clock {
 };
 
 // Records every call; the status byte is whatever the test sets.
+// `onWrite` runs after a write is recorded: a test makes a write take time
+// by moving the fake clock there.
 class FakePort final : public PortIo {
  public:
   explicit FakePort(std::vector<Event>& events, const FakeClock* clock = nullptr)
@@ -56,8 +58,10 @@ class FakePort final : public PortIo {
   }
   void Out32(std::int16_t port, std::int16_t value) override {
     events_.push_back({Event::kWrite, port, value, {}, clock_ ? clock_->Now() : 0});
+    if (onWrite) onWrite();
   }
   std::int16_t status = 0;
+  std::function<void()> onWrite;
 
  private:
   std::vector<Event>& events_;

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "common/clock_text.h"
-#include "responder/status_texts.h"
+#include "common/status_display.h"
+#include "form1_lookup.h"
 
 namespace quorvane::form1 {
 namespace {

@@ -9,6 +9,7 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -142,6 +143,14 @@ TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
     SCOPED_TRACE(text);
     EXPECT_LE(metrics.horizontalAdvance(text), label->width());
     EXPECT_LE(metrics.height(), label->height());
+  }
+  // The headings end a visible gap before their values' boxes (which they
+  // reach a pixel into).
+  for (const auto& [heading, value] : {std::pair{"Label3", "Label4"}, std::pair{"Label6", "Label5"}}) {
+    SCOPED_TRACE(heading);
+    const QLabel* label = Label(heading);
+    const int right = label->x() + static_cast<int>(std::ceil(QFontMetricsF(form.font()).horizontalAdvance(label->text())));
+    EXPECT_GE(Label(value)->x() - right, 3);
   }
 }
 

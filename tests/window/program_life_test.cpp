@@ -15,6 +15,7 @@
 #include "fakes.h"
 #include "temp_folder.h"
 #include "window/form1_description.h"
+#include "form1_lookup.h"
 
 namespace quorvane {
 namespace {

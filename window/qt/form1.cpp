@@ -6,10 +6,11 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include "window/font_policy.h"
 #include "window/form1_description.h"
 #include "window/qt/failure_box.h"
+#include "window/qt/fonts.h"
 #include "window/qt/icon.h"
-#include "window/qt/status_font.h"
 #include "window/qt/stop_notifier.h"
 #include "window/qt/window_timer.h"
 
@@ -42,33 +43,6 @@ QWidget* MakeControl(QWidget* parent, const form1::Control& control) {
   return widget;
 }
 
-// Its font's widest digit, for the texts in which any digit may stand.
-char WidestDigit(const QFont& font) {
-  const QFontMetricsF metrics(font);
-  char widest = '0';
-  for (char digit = '1'; digit <= '9'; ++digit)
-    if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(QLatin1Char(widest)))
-      widest = digit;
-  return widest;
-}
-
-QStringList Texts(std::span<const char* const> texts, char widestDigit) {
-  QStringList list;
-  for (const char* text : texts) list << QString::fromStdString(form1::WidestText(text, widestDigit));
-  return list;
-}
-
-// The desktop's font, made smaller only when a fixed box cannot hold its
-// widest texts in it. The status line has a font of its own.
-QFont WindowFont(const std::vector<QWidget*>& controls) {
-  QFont font = QApplication::font();
-  const char widestDigit = WidestDigit(font);
-  for (std::size_t i = 0; i < controls.size(); ++i)
-    if (i != form1::kStatusLine)
-      font = ShrinkToFit(font, Texts(form1::kControls[i].mustHold, widestDigit), controls[i]->size());
-  return font;
-}
-
 }  // namespace
 
 Form1::Form1(PortIo& port, const Clock& clock)
@@ -82,11 +56,10 @@ Form1::Form1(PortIo& port, const Clock& clock)
   // Created in tab order: the focus chain follows the creation order.
   for (const form1::Control& control : form1::kControls) controls_.push_back(MakeControl(this, control));
 
-  setFont(WindowFont(controls_));
+  const font_policy::WindowFonts fonts = font_policy::Choose(QtTextMeasurer(), DesktopFont(), kPixelsPerInch);
+  setFont(ToQFont(fonts.window));
   QWidget* statusLine = controls_[form1::kStatusLine];
-  // No digit stands in for another in the status texts.
-  statusLine->setFont(ChooseStatusFont(Texts(form1::kControls[form1::kStatusLine].mustHold, '0'),
-                                       statusLine->size()));
+  statusLine->setFont(ToQFont(fonts.statusLine));
   QPalette palette = statusLine->palette();
   const form1::Rgb colour = form1::kStatusLineColour;
   palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));

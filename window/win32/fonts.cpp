@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "common/failure.h"
-#include "window/form1_description.h"
 #include "common/windows_text.h"
+#include "window/font_policy.h"
 
 namespace quorvane::win32 {
 
@@ -36,10 +36,6 @@ int CALLBACK NoteFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM 
   return 0;  // one is enough
 }
 
-// Sizes are kept in hundredths of a point, as whole numbers, so that each
-// shrink step lands exactly (21.75 pt is 2175).
-int Hundredths(double points) { return static_cast<int>(std::lround(points * 100)); }
-
 }  // namespace
 
 Font& Font::operator=(Font&& other) noexcept {
@@ -67,7 +63,7 @@ bool FamilyInstalled(const std::wstring& family) {
   return found;
 }
 
-FontChoice MessageFontChoice() {
+FontSpec MessageFont() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   HDC screen = GetDC(nullptr);
@@ -75,73 +71,53 @@ FontChoice MessageFontChoice() {
   if (screen) ReleaseDC(nullptr, screen);
   if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
     // The GUI font every system has.
-    return FontChoice{L"MS Shell Dlg 2", 8.0, FW_NORMAL};
+    return FontSpec{"MS Shell Dlg 2", font_policy::QuarterPoints(8.0), FW_NORMAL};
   }
   const LOGFONTW& font = metrics.lfMessageFont;
   // The system gives the height in pixels at its own DPI; points travel.
   const double points = std::abs(font.lfHeight) * 72.0 / (systemDpi > 0 ? systemDpi : USER_DEFAULT_SCREEN_DPI);
-  return FontChoice{font.lfFaceName, std::round(points * 4) / 4, static_cast<int>(font.lfWeight),
+  return FontSpec{Utf8(font.lfFaceName), font_policy::QuarterPoints(points), static_cast<int>(font.lfWeight),
                   font.lfItalic != 0, false, false, font.lfCharSet};
 }
 
-Font MakeFont(const FontChoice& choice, int dpi) {
-  const int height = -MulDiv(Hundredths(choice.points), dpi, 7200);
-  HFONT font = CreateFontW(height, 0, 0, 0, choice.weight, choice.italic, choice.underline, choice.strikeOut,
-                           static_cast<DWORD>(choice.characterSet), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, choice.family.c_str());
-  if (!font)
-    throw Failure("cannot make the font " + Utf8(choice.family) + " at " + std::to_string(choice.points) +
+Font MakeFont(const FontSpec& font, int dpi) {
+  // Quarter points to pixels: -quarterPoints * dpi / (72 * 4).
+  const int height = -MulDiv(font.quarterPoints, dpi, 72 * 4);
+  const std::wstring family = Wide(font.family);
+  HFONT made = CreateFontW(height, 0, 0, 0, font.weight, font.italic, font.underline, font.strikeOut,
+                           static_cast<DWORD>(font.characterSet), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str());
+  if (!made)
+    throw Failure("cannot make the font " + font.family + " at " + std::to_string(font.Points()) +
                   " pt: " + LastSystemErrorText());
-  return Font(font);
+  return Font(made);
 }
 
-bool FitsBox(HFONT font, std::span<const std::wstring> texts, PixelSize box) {
-  const MeasuringDc measuring(font);
+bool GdiTextMeasurer::FamilyInstalled(const std::string& family) const {
+  return win32::FamilyInstalled(Wide(family));
+}
+
+TextExtent GdiTextMeasurer::Measure(const FontSpec& font, const std::string& text) const {
+  const Font made = MakeFont(font, dpi_);
+  const MeasuringDc measuring(made.Handle());
   const HDC dc = measuring.Dc();
   TEXTMETRICW metrics{};
-  if (!GetTextMetricsW(dc, &metrics) || metrics.tmHeight > box.height) return false;
-  for (const std::wstring& text : texts) {
-    if (text.empty()) continue;
-    SIZE advance{};
-    if (!GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &advance)) return false;
-    // The ink of a slanted or flourished typeface can start before the pen
-    // and reach past the advance: both must fit. (Only outline fonts report
-    // it; the others draw within their advance.)
-    ABC first{}, last{};
-    const bool outline = GetCharABCWidthsW(dc, text.front(), text.front(), &first) &&
-                         GetCharABCWidthsW(dc, text.back(), text.back(), &last);
-    const int left = outline ? std::min(0, first.abcA) : 0;
-    const int right = advance.cx - (outline ? std::min(0, static_cast<int>(last.abcC)) : 0);
-    if (right - left > box.width) return false;
-  }
-  return true;
-}
-
-FontChoice ShrinkToFit(FontChoice choice, int dpi, std::span<const std::wstring> texts, PixelSize box) {
-  const form1::ShrinkRule& rule = form1::kShrinkRule;
-  const int step = Hundredths(rule.stepPoints);
-  const int smallest = Hundredths(rule.smallestPoints);
-  int size = Hundredths(choice.points);
-  for (;;) {
-    choice.points = size / 100.0;
-    if (size - step < smallest || FitsBox(MakeFont(choice, dpi).Handle(), texts, box)) return choice;
-    size -= step;
-  }
-}
-
-char WidestDigit(HFONT font) {
-  const MeasuringDc measuring(font);
-  char widest = '0';
-  int widestWidth = -1;
-  for (char digit = '0'; digit <= '9'; ++digit) {
-    const wchar_t text[] = {static_cast<wchar_t>(digit), L'\0'};
-    SIZE size{};
-    if (GetTextExtentPoint32W(measuring.Dc(), text, 1, &size) && size.cx > widestWidth) {
-      widest = digit;
-      widestWidth = size.cx;
-    }
-  }
-  return widest;
+  if (!GetTextMetricsW(dc, &metrics))
+    throw Failure("cannot measure the font " + font.family + ": " + LastSystemErrorText());
+  if (text.empty()) return {0, static_cast<int>(metrics.tmHeight)};
+  const std::wstring wide = Wide(text);
+  SIZE advance{};
+  if (!GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &advance))
+    throw Failure("cannot measure a text in the font " + font.family + ": " + LastSystemErrorText());
+  // The ink of a slanted or flourished typeface can start before the pen
+  // and reach past the advance: both count. (Only outline fonts report it;
+  // the others draw within their advance.)
+  ABC first{}, last{};
+  const bool outline = GetCharABCWidthsW(dc, wide.front(), wide.front(), &first) &&
+                       GetCharABCWidthsW(dc, wide.back(), wide.back(), &last);
+  const int left = outline ? std::min(0, first.abcA) : 0;
+  const int right = static_cast<int>(advance.cx) - (outline ? std::min(0, static_cast<int>(last.abcC)) : 0);
+  return {right - left, static_cast<int>(metrics.tmHeight)};
 }
 
 }  // namespace quorvane::win32

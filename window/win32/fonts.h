@@ -6,8 +6,9 @@
 
 #include <windows.h>
 
-#include <span>
 #include <string>
+
+#include "window/text_measurer.h"
 
 namespace quorvane::win32 {
 
@@ -28,40 +29,26 @@ class Font {
   HFONT handle_ = nullptr;
 };
 
-struct FontChoice {
-  std::wstring family;
-  double points;
-  int weight;  // 400 is normal
-  bool italic = false;
-  bool underline = false;
-  bool strikeOut = false;
-  int characterSet = DEFAULT_CHARSET;
-};
-
-struct PixelSize {
-  int width;
-  int height;
-};
-
 // True when a font family of this name is installed.
 bool FamilyInstalled(const std::wstring& family);
 
-// The desktop's font for messages and dialogs, at its size in points.
-FontChoice MessageFontChoice();
+// The desktop's font for messages and dialogs, at its size in points (to the
+// nearest quarter point).
+FontSpec MessageFont();
 
-// The font of `choice` for a screen of `dpi` (its height -points * dpi / 72
-// pixels, rounded). A font the system cannot make is a failure.
-Font MakeFont(const FontChoice& choice, int dpi);
+// `font` for a screen of `dpi` (its height -points * dpi / 72 pixels,
+// rounded). A font the system cannot make is a failure.
+Font MakeFont(const FontSpec& font, int dpi);
 
-// True when `font`, drawn on one line, keeps every one of `texts` wholly
-// inside `box`: its line height, and each text's ink as well as its advance.
-bool FitsBox(HFONT font, std::span<const std::wstring> texts, PixelSize box);
+// Measures with GDI, on a screen of `dpi`.
+class GdiTextMeasurer final : public TextMeasurer {
+ public:
+  explicit GdiTextMeasurer(int dpi) : dpi_(dpi) {}
+  bool FamilyInstalled(const std::string& family) const override;
+  TextExtent Measure(const FontSpec& font, const std::string& text) const override;
 
-// `choice` itself when it fits; otherwise the same family stepped down by the
-// window's shrink step until it does (never below the smallest size).
-FontChoice ShrinkToFit(FontChoice choice, int dpi, std::span<const std::wstring> texts, PixelSize box);
-
-// Its widest digit, for the texts in which any digit may stand.
-char WidestDigit(HFONT font);
+ private:
+  int dpi_;
+};
 
 }  // namespace quorvane::win32

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "window/font_policy.h"
 #include "window/win32/dpi.h"
 #include "window/win32/failure_report.h"
 #include "window/win32/form1_ids.h"
@@ -22,44 +23,6 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = 0;
 
 int ControlId(std::size_t control) { return QUORVANE_FIRST_CONTROL_ID + static_cast<int>(control); }
-
-PixelSize BoxSize(std::size_t control, int dpi) {
-  const form1::Box box = form1::BoxInPixels(form1::kControls[control].twips, dpi);
-  return {box.width, box.height};
-}
-
-std::vector<std::wstring> Texts(std::span<const char* const> texts, char widestDigit) {
-  std::vector<std::wstring> wide;
-  for (const char* text : texts) wide.push_back(Wide(form1::WidestText(text, widestDigit)));
-  return wide;
-}
-
-// The window's font for every control but the status line: the desktop's
-// message font, made smaller only when a fixed box cannot hold its widest
-// texts in it.
-FontChoice WindowFontChoice(int dpi) {
-  FontChoice choice = MessageFontChoice();
-  const char widestDigit = WidestDigit(MakeFont(choice, dpi).Handle());
-  for (std::size_t i = 0; i < form1::kControls.size(); ++i)
-    if (i != form1::kStatusLine)
-      choice = ShrinkToFit(choice, dpi, Texts(form1::kControls[i].mustHold, widestDigit), BoxSize(i, dpi));
-  return choice;
-}
-
-// The status line's own typeface at its own size when it is installed.
-// Otherwise the fallback family (or the window's, when even that is
-// missing), from the same size down until every status text fits its box.
-FontChoice StatusFontChoice(int dpi, const std::wstring& windowFamily) {
-  const form1::Typeface& typeface = form1::kStatusLineTypeface;
-  FontChoice choice{Wide(typeface.family), typeface.pointSize, typeface.bold ? FW_BOLD : typeface.weight,
-                typeface.italic, typeface.underline, typeface.strikeOut, typeface.characterSet};
-  if (FamilyInstalled(choice.family)) return choice;
-  const std::wstring fallback = Wide(form1::kShrinkRule.fallbackFamily);
-  choice.family = FamilyInstalled(fallback) ? fallback : windowFamily;
-  // No digit stands in for another in the status texts.
-  return ShrinkToFit(choice, dpi, Texts(form1::kControls[form1::kStatusLine].mustHold, '0'),
-                     BoxSize(form1::kStatusLine, dpi));
-}
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXW windowClass{};
@@ -130,9 +93,9 @@ void Form1::LayOut(int dpi) {
     const form1::Box box = form1::BoxInPixels(form1::kControls[i].twips, dpi);
     SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  const FontChoice windowChoice = WindowFontChoice(dpi);
-  Font windowFont = MakeFont(windowChoice, dpi);
-  Font statusFont = MakeFont(StatusFontChoice(dpi, windowChoice.family), dpi);
+  const font_policy::WindowFonts fonts = font_policy::Choose(GdiTextMeasurer(dpi), MessageFont(), dpi);
+  Font windowFont = MakeFont(fonts.window, dpi);
+  Font statusFont = MakeFont(fonts.statusLine, dpi);
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const HFONT font = i == form1::kStatusLine ? statusFont.Handle() : windowFont.Handle();
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
