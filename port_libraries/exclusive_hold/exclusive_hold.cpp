@@ -35,9 +35,17 @@ long HolderPid(const struct stat& file) {
 }
 
 std::string ProcessName(long pid) {
-  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  // The program's file name from its command line; comm, which the kernel
+  // cuts at 15 characters, where that cannot be read.
+  const std::string folder = "/proc/" + std::to_string(pid);
+  std::ifstream commandLine(folder + "/cmdline");
   std::string name;
-  std::getline(comm, name);
+  std::getline(commandLine, name, '\0');
+  name = name.substr(name.find_last_of('/') == std::string::npos ? 0 : name.find_last_of('/') + 1);
+  if (name.empty()) {
+    std::ifstream comm(folder + "/comm");
+    std::getline(comm, name);
+  }
   const std::string process = "process " + std::to_string(pid);
   return name.empty() ? process : name + " (" + process + ")";
 }

@@ -1,6 +1,8 @@
 #include "port_libraries/hardware/hardware_port.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "port_libraries/hardware/error_texts.h"
@@ -94,13 +96,26 @@ parport* HardwarePort::PortFor(std::uint16_t address) {
 }
 
 bool HardwarePort::Bind(std::uint16_t base) {
+  // Marked as ours before libieee1284 lists the ports: its listing opens
+  // and probes the ppdev nodes, which waits on a port another program has
+  // claimed (and freezes that program meanwhile). The kernel's own list
+  // names the port at this base without touching it.
+  bool held = false;
+  if (const auto name = KernelPortNameAt(base)) {
+    parport named{};
+    named.name = name->c_str();
+    named.base_addr = base;
+    if (!Unheld(named)) return false;
+    held = true;
+  }
+
   const CallResult listing = calls_.FindPorts(list_);
   if (listing.code != E1284_OK) return Fail(ListingFailedText(listing));
   listed_ = true;
 
   parport* port = FindPortAt(list_, base);
   if (!port) return Fail(NoPortText(base, list_));
-  if (!Unheld(*port)) return false;
+  if (!held && !Unheld(*port)) return false;
 
   // No flags: F1284_EXCL would stop libieee1284 from falling back to direct
   // port access when ppdev is missing, and would refuse the port whenever
@@ -128,6 +143,19 @@ bool HardwarePort::Bind(std::uint16_t base) {
   state_ = State::kBound;
   lastError_.clear();
   return true;
+}
+
+std::optional<std::string> HardwarePort::KernelPortNameAt(std::uint16_t base) {
+  // /proc/sys/dev/parport/parportN/base-addr: the base, then the ECR base.
+  for (int number = 0; number < kKernelPortsLooked; ++number) {
+    const std::string name = "parport" + std::to_string(number);
+    const auto text = calls_.ReadSystemFile("/proc/sys/dev/parport/" + name + "/base-addr");
+    if (!text) continue;
+    char* end = nullptr;
+    const unsigned long listed = std::strtoul(text->c_str(), &end, 10);
+    if (end != text->c_str() && listed == base) return name;
+  }
+  return std::nullopt;
 }
 
 bool HardwarePort::Unheld(const parport& port) {

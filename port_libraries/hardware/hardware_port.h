@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ieee1284.h>
 
 #include <cstdint>
@@ -50,6 +51,10 @@ class HardwarePort {
   bool Bind(std::uint16_t base);
   // Marks the port as this process's, or fails naming who has it.
   bool Unheld(const parport& port);
+  // The kernel's name of the port at `base` (parport0 ...), read from its
+  // list without opening the port; none where the kernel lists none there.
+  std::optional<std::string> KernelPortNameAt(std::uint16_t base);
+  static constexpr int kKernelPortsLooked = 8;
   bool Fail(std::string reason);
   // False, with the reason kept, when a register access failed.
   bool Succeeded(CallResult result, const parport& port, const char* doing);

@@ -17,11 +17,9 @@ source "$here/build_guest.sh"
 kernel_cache=$1 work=$2 program=$3 library=$4 claimer=$5 judge=$6
 
 # Cases that must hold, and cases that run and report what they see but do
-# not fail the test yet: a second copy and another holder of the port are
-# still waited for in libieee1284's claim. Move a case to required_cases
-# once the program refuses it.
-required_cases=(no_parport_pc no_ppdev not_in_lp answers)
-pending_cases=(second_copy held_by_other held_exclusively)
+# not fail the test (none now; a case under work can be put here).
+required_cases=(no_parport_pc no_ppdev not_in_lp answers second_copy held_by_other held_exclusively)
+pending_cases=()
 
 # Guest waits are generous (the machine may be busy); the answers' step
 # tolerance is the supervisor's own and is never widened here.
@@ -147,10 +145,10 @@ expect_failure no_ppdev 'no device /dev/parport0.*ppdev' 5
 expect_failure not_in_lp 'permission denied on /dev/parport0.*group lp' 5
 expect_answers answers 0xA1 3
 
-expect_failure second_copy 'another program' 2
+expect_failure second_copy 'held by another program: quorvane-console \(process [0-9]+\) has locked /dev/parport0' 2
 expect_answers second_copy_first 0xA2 2
-expect_failure held_by_other 'another program' 2
-expect_failure held_exclusively 'another program' 2
+expect_failure held_by_other 'held by another program' 2
+expect_failure held_exclusively 'held by another program' 2
 
 echo "$failures failed, $pending_failures pending checks not yet met"
 ((failures == 0))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <deque>
 #include <optional>
 #include <string>
@@ -36,8 +37,10 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   int deviceAccessError = 0;
   // The port's mark: whether the flock is taken, and who has it otherwise.
   quorvane::exclusive::HoldAttempt holdResult{};
-  // What every system file reads (the port's devices/active entry).
+  // What every system file reads (the port's devices/active entry), but
+  // those named in systemFiles.
   std::optional<std::string> systemFileText = "none\n";
+  std::map<std::string, std::string> systemFiles;
   // A failing register access: the call does nothing and gives this back.
   quorvane::hardware::CallResult readResult{};
   quorvane::hardware::CallResult writeResult{};
@@ -106,6 +109,7 @@ class FakeIeee1284 final : public quorvane::hardware::Ieee1284Calls {
   }
   std::optional<std::string> ReadSystemFile(const std::string& path) override {
     systemReads.push_back(path);
+    if (const auto named = systemFiles.find(path); named != systemFiles.end()) return named->second;
     return systemFileText;
   }
 

@@ -1,5 +1,6 @@
 #include "port_libraries/hardware/hardware_port.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -274,9 +275,38 @@ TEST_F(HardwarePortTest, MarkThatCannotBeTakenEitherGoesOnToTheOpenOrSaysWhy) {
     EXPECT_EQ(hardware.LastError(), c.message);
     EXPECT_EQ(fake.opens, c.opened ? 1 : 0);
     if (c.opened) {
-      EXPECT_EQ(fake.systemReads, std::vector<std::string>{"/proc/sys/dev/parport/parport0/devices/active"});
+      EXPECT_EQ(fake.systemReads.back(), "/proc/sys/dev/parport/parport0/devices/active");
     }
   }
+}
+
+// libieee1284's listing opens and probes the ppdev nodes, which waits on a
+// port that another program holds: the port the kernel lists at the base is
+// marked and checked before the listing, and refused without it.
+TEST_F(HardwarePortTest, PortTheKernelListsIsMarkedBeforeLibieee1284ListsThePorts) {
+  FakeIeee1284 fake;
+  fake.AddPort("parport0", 0x378);
+  fake.systemFiles["/proc/sys/dev/parport/parport1/base-addr"] = "956\t0\n";
+  fake.systemFiles["/proc/sys/dev/parport/parport0/base-addr"] = "888\t1912\n";
+  fake.holdResult = {EWOULDBLOCK, {}};
+  HardwarePort held(fake);
+  EXPECT_FALSE(held.Reachable());
+  EXPECT_EQ(fake.finds, 0);
+  EXPECT_THAT(held.LastError(), testing::HasSubstr("parport0 is held by another program"));
+
+  fake.holdResult = {};
+  fake.systemFiles["/proc/sys/dev/parport/parport0/devices/active"] = "ppdev0\n";
+  HardwarePort claimed(fake);
+  EXPECT_FALSE(claimed.Reachable());
+  EXPECT_EQ(fake.finds, 0);
+  EXPECT_THAT(claimed.LastError(), testing::HasSubstr("devices/active names ppdev0"));
+
+  // Marked once: a second flock of our own would refuse us.
+  fake.systemFiles["/proc/sys/dev/parport/parport0/devices/active"] = "none\n";
+  fake.holds.clear();
+  HardwarePort free(fake);
+  EXPECT_TRUE(free.Reachable());
+  EXPECT_EQ(fake.holds.size(), 1u);
 }
 
 // --- A bound port that stops answering ---------------------------------------
