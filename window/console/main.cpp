@@ -6,12 +6,8 @@
 // end it as a window close would, with status 0, once an answer under way
 // has ended.
 
-#include <poll.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -20,10 +16,9 @@
 #include "common/system_clock.h"
 #include "port/inpout.h"
 #include "window/form1_description.h"
+#include "window/console/console_wait.h"
 #include "window/program_life.h"
-#include "window/stop_signals_posix.h"
 #include "window/tick_timer.h"
-#include "window/tick_timer_posix.h"
 
 namespace quorvane {
 namespace {
@@ -61,24 +56,18 @@ class ConsoleWindow final : public FrontEnd {
   // stop signal ends the loop.
   int RunEventLoop() override {
     while (!ended_ && timer1_.Running()) {
-      pollfd due[2] = {{stop_.Descriptor(), POLLIN, 0}, {WaitDescriptor(timer1_), POLLIN, 0}};
-      if (::poll(due, 2, -1) < 0) {
-        if (errno == EINTR) continue;  // a signal only wakes us; its pipe says which
-        life_.FrontEndFailed(std::string("cannot wait for Timer1: ") + std::strerror(errno));
-        break;
-      }
-      if (stop_.Take()) {
-        life_.StopAsked();
-        continue;
-      }
-      std::uint64_t expirations = 0;
+      ConsoleWait::Wake wake;
       try {
-        expirations = timer1_.TakeExpirations();
+        wake = wait_.Next();
       } catch (const Failure& failure) {
         life_.FrontEndFailed(failure.what());
         break;
       }
-      if (expirations > 0) life_.Timer1_Timer();
+      if (wake.stop) {
+        life_.StopAsked();
+        continue;
+      }
+      if (wake.ticks > 0) life_.Timer1_Timer();
     }
     return status_;
   }
@@ -95,9 +84,9 @@ class ConsoleWindow final : public FrontEnd {
   }
 
   const Clock& clock_;
-  StopSignals stop_;
   ProgramLife life_;
   TickTimer timer1_;
+  ConsoleWait wait_{timer1_};
   bool ended_ = false;
   int status_ = 0;
 };
