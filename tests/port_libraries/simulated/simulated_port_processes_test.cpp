@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>  // program_invocation_short_name
 #include <fstream>
 #include <functional>
 
@@ -219,8 +220,8 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
 TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
   const std::string held = "the simulated port file " + StatePath().string() +
                            " is not finished and another process has held its lock for over 2 s";
-  std::string name;
-  std::getline(std::ifstream("/proc/self/comm"), name);
+  // The holder is named by its program file, as its command line gives it.
+  const std::string name = program_invocation_short_name;
   const std::string heldByUs = "the simulated port file " + StatePath().string() +
                                " is held by another program: " + name + " (process " +
                                std::to_string(getpid()) + ") has locked it";
