@@ -27,14 +27,14 @@ TextExtent QtTextMeasurer::Measure(const FontSpec& font, const std::string& text
   return {static_cast<int>(std::ceil(right - left)), static_cast<int>(std::ceil(metrics.height()))};
 }
 
-QFont ToQFont(const FontSpec& spec) {
-  QFont font(QString::fromStdString(spec.family));
-  font.setPointSizeF(spec.Points());
+QFont ToQFont(const FontSpec& wanted) {
+  QFont font(QString::fromStdString(wanted.family));
+  font.setPointSizeF(wanted.Points());
   // Qt's weights are the same 100..900 scale.
-  font.setWeight(static_cast<QFont::Weight>(spec.weight));
-  font.setItalic(spec.italic);
-  font.setUnderline(spec.underline);
-  font.setStrikeOut(spec.strikeOut);
+  font.setWeight(static_cast<QFont::Weight>(wanted.weight));
+  font.setItalic(wanted.italic);
+  font.setUnderline(wanted.underline);
+  font.setStrikeOut(wanted.strikeOut);
   // Character set 0 is the typeface's own Western set, Qt's default.
   return font;
 }
