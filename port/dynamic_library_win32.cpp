@@ -116,7 +116,8 @@ void* LoadFromTrustedFolders(const std::string& fileName, bool searchFlags, std:
     *where = "the program's folder " + Utf8(programFolder) + " or the system folder " + Utf8(system);
     loaded.error = ERROR_MOD_NOT_FOUND;
     for (const std::wstring& folder : {programFolder, system}) {
-      const std::wstring path = folder + L"\\" + name;
+      std::wstring path = folder;
+      path.append(L"\\").append(name);
       if (!IsFile(path)) continue;
       loaded = Load(path, LOAD_WITH_ALTERED_SEARCH_PATH);
       break;

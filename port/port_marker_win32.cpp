@@ -27,7 +27,7 @@ std::string TakePortMark() {
   const std::wstring name = L"Global\\Quorvane parallel port " + std::to_wstring(port_map::kBase);
   const HANDLE handle = CreateMutexW(nullptr, FALSE, name.c_str());
   const DWORD error = GetLastError();
-  const std::string held = "the parallel port at " + std::to_string(port_map::kBase) +
+  std::string held = "the parallel port at " + std::to_string(port_map::kBase) +
                            " is held by another program: another copy of Quorvane runs";
   // The creator's default security shuts other users out of its mutex: a
   // copy in another user's session.

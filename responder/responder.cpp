@@ -13,7 +13,7 @@ Responder::Responder(FormVariables& variables, PortIo& port, StatusDisplay& disp
 void Responder::Timer1_Timer() { CheckForSignal(); }
 
 void Responder::CheckForSignal() {
-  const std::int16_t status = port_.Inp32(variables_.PortBase + port_map::kStatusOffset);
+  const std::int16_t status = port_.Inp32(static_cast<std::int16_t>(variables_.PortBase + port_map::kStatusOffset));
   // Only the request bit counts; the quotient is exactly 0 or 1.
   variables_.RequestFlag =
       static_cast<std::int16_t>((status & port_map::kRequestMask) / port_map::kRequestMask);
@@ -22,7 +22,7 @@ void Responder::CheckForSignal() {
 }
 
 void Responder::SendSequence() {
-  const std::int16_t control = variables_.PortBase + port_map::kControlOffset;
+  const auto control = static_cast<std::int16_t>(variables_.PortBase + port_map::kControlOffset);
   display_.SetStatusLine(status_texts::kSendingSequence);
   display_.SetLastRequestText(TimeText(clock_.Local()));
   // Every due time is counted from this one reading, never from the end of

@@ -17,6 +17,7 @@ packages=(
   nsis                                      # the Windows installer
   python3                                   # the icon generator and the test helpers
   qemu-system-x86 busybox-static            # a Linux guest with a real parallel-port driver
+  clang-format clang-tidy                   # the house style, checked by the tests
 )
 
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi

@@ -47,7 +47,10 @@ std::string AppendOnlyFile::FullName(const std::filesystem::path& file) {
   // Windows device name (\\.\pipe\...) for one and would turn it into a
   // file on the current drive.
   const auto& native = file.native();
-  const auto separator = [](auto c) { return c == '/' || c == std::filesystem::path::preferred_separator; };
+  // On POSIX both sides name '/'; on Windows the second is '\\'.
+  const auto separator = [](auto c) {
+    return c == '/' || c == std::filesystem::path::preferred_separator;  // NOLINT(misc-redundant-expression)
+  };
   const bool whole = file.is_absolute() || (native.size() > 2 && separator(native[0]) && separator(native[1]));
   std::error_code error;
   const std::filesystem::path full = whole ? file : std::filesystem::absolute(file, error);

@@ -77,6 +77,9 @@ const char* NotOurs(const struct stat& status) {
 }  // namespace
 
 struct AppendOnlyFile::Handle {
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
   ~Handle() {
     // Only reached with an open descriptor when a failure is already on its
     // way out; that failure is the one worth reporting.
@@ -169,7 +172,7 @@ FileEnd AppendOnlyFile::End() {
   end.size = static_cast<std::uint64_t>(status.st_size);
   if (!handle_->readable || end.size == 0) return end;
   char last = 0;
-  ssize_t got;
+  ssize_t got = 0;
   do {
     got = ::pread(handle_->descriptor, &last, 1, status.st_size - 1);
   } while (got < 0 && errno == EINTR);
@@ -179,7 +182,7 @@ FileEnd AppendOnlyFile::End() {
 }
 
 std::size_t AppendOnlyFile::WriteOnce(const std::string& bytes) {
-  ssize_t written;
+  ssize_t written = 0;
   int error = 0;
   {
     const SizeLimitSignalIgnored sizeLimitIsAnError;

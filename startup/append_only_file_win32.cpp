@@ -27,6 +27,9 @@ OVERLAPPED TurnByte() {
 }  // namespace
 
 struct AppendOnlyFile::Handle {
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
   ~Handle() {
     // Only reached with an open handle when a failure is already on its way
     // out; that failure is the one worth reporting.

@@ -62,6 +62,7 @@ class ProgramLife final : private StatusDisplay {
   ProgramLife(FrontEnd& frontEnd, PortIo& port, const Clock& clock);
   ProgramLife(const ProgramLife&) = delete;
   ProgramLife& operator=(const ProgramLife&) = delete;
+  ~ProgramLife() override = default;
 
   // The whole run; returns the exit status: Start(), then the event loop.
   int Run();

@@ -70,6 +70,7 @@ void ProgramUnderTest::Start() {
       settings.push_back(setting);
   }
   std::vector<char*> envp;
+  envp.reserve(settings.size() + 1);
   for (std::string& setting : settings) envp.push_back(setting.data());
   envp.push_back(nullptr);
 

@@ -25,6 +25,7 @@ namespace {
 
 std::vector<double> DeviationsFrom1000(const std::vector<double>& intervalsMs) {
   std::vector<double> deviations;
+  deviations.reserve(intervalsMs.size());
   for (double interval : intervalsMs) deviations.push_back(std::fabs(interval - 1000.0));
   return deviations;
 }

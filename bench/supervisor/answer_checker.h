@@ -58,15 +58,15 @@ enum class Verdict {
 const char* VerdictName(Verdict verdict);  // "OK", "LATE" ...
 
 struct Finding {
-  std::uint64_t timeNs;
-  Verdict verdict;
+  std::uint64_t timeNs = 0;
+  Verdict verdict = Verdict::kNote;
   std::string text;
 };
 
 // One answer as judged, with its times, from which a caller takes figures
 // of its own (the benchmark's edge timing, a test's gap between answers).
 struct JudgedAnswer {
-  Verdict verdict;                      // kOk, kLate, kMalformed or kUnrequested
+  Verdict verdict = Verdict::kNote;       // kOk, kLate, kMalformed or kUnrequested
   std::optional<std::uint64_t> pollNs;  // the last poll before it, when one came since the answer before
   std::uint64_t writeNs[answer_pattern::kWrites]{};  // the first `writes` of them were seen
   int writes = 0;
@@ -117,9 +117,9 @@ class AnswerChecker {
 
  private:
   struct Request {
-    std::uint64_t raisedNs;
+    std::uint64_t raisedNs = 0;
     std::optional<std::uint64_t> dueNs;  // none while an answer runs
-    bool fresh;                          // raised while idle: its latency counts
+    bool fresh = false;                  // raised while idle: its latency counts
     bool optional = false;               // dropped before a poll could see it
   };
   struct Answer {

@@ -46,6 +46,7 @@ std::string Milliseconds(std::uint64_t ns) {
 
 std::string JsonMicroseconds(const std::vector<std::uint64_t>& ns) {
   std::vector<double> us;
+  us.reserve(ns.size());
   for (const std::uint64_t n : ns) us.push_back(n / 1e3);
   return bench_common::JsonNumbers(us, 3);
 }

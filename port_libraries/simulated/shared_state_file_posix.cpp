@@ -141,10 +141,17 @@ Creation CreateWhole(const std::string& path, std::string* problem) {
     *problem = CannotText("create", path, SystemReason(errno));
     return Creation::kFailed;
   }
-  struct Remover {
-    const std::string& name;
-    ~Remover() { unlink(name.c_str()); }
-  } remover{temporary};
+  // The temporary name goes whatever happens; the link, if made, stays.
+  class Remover {
+   public:
+    explicit Remover(const std::string& name) : name_(name) {}
+    Remover(const Remover&) = delete;
+    Remover& operator=(const Remover&) = delete;
+    ~Remover() { unlink(name_.c_str()); }
+
+   private:
+    const std::string& name_;
+  } remover(temporary);
   if (!SizeAndInitialise(fd.Get(), path, problem)) return Creation::kFailed;
   if (link(temporary.c_str(), path.c_str()) == 0) return Creation::kCreated;
   if (errno == EEXIST) return Creation::kAnotherWasFirst;

@@ -303,7 +303,7 @@ std::string DefaultPath() {
 }  // namespace
 
 std::string StateFilePath() {
-  const std::string chosen = win32::Utf8(Variable(win32::Wide(kPathVariable).c_str()));
+  std::string chosen = win32::Utf8(Variable(win32::Wide(kPathVariable).c_str()));
   if (!chosen.empty()) return chosen;
   return DefaultPath();
 }

@@ -20,6 +20,7 @@ class StopNotifier final : public QObject {
   // Throws Failure when the signals cannot be watched.
   explicit StopNotifier(QObject* parent);
   ~StopNotifier() override;
+  Q_DISABLE_COPY_MOVE(StopNotifier)
 
  signals:
   void stopAsked();

@@ -21,6 +21,7 @@ class WindowTimer final : public QObject {
  public:
   WindowTimer(std::chrono::nanoseconds period, QObject* parent);
   ~WindowTimer() override;
+  Q_DISABLE_COPY_MOVE(WindowTimer)
 
   // Throws Failure when the system's timer cannot be made or armed.
   void start();
