@@ -23,6 +23,7 @@
 #include "bench/benchmark/program_under_test.h"
 #include "bench/benchmark/record_timing.h"
 #include "bench/benchmark/window_probe.h"
+#include "bench/benchmark/wine_session.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 #include "window/form1_description.h"
 
@@ -205,6 +206,12 @@ void Measure(const Options& options, Results& results) {
   const std::uint64_t lastPoll = idleFrom ? program.Accesses().back().timeNs : simport::NowNs();
   TimerfdTickLoop floorLoop(lastPoll + 1500000000u);
   const auto floorSched0 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+  // Under Wine, part of every wait and timer is the wineserver's work,
+  // shared by both programs: shown beside theirs, in no ratio.
+  std::vector<pid_t> wineShared;
+  if (const char* prefix = std::getenv("WINEPREFIX"); options.wine && prefix)
+    wineShared = WineSessionProcesses(prefix, {program.Pid(), floorWindow ? floorWindow->Pid() : -1});
+  const auto wineShared0 = ScheduledSecondsOf(wineShared);
   const auto cpu0 = CpuSeconds(program.Pid()), sched0 = ScheduledSeconds(program.Pid());
   const auto t0 = simport::NowNs();
   for (int s = 0; s < options.idleSeconds; ++s) {
@@ -221,7 +228,10 @@ void Measure(const Options& options, Results& results) {
   }
   const auto cpu1 = CpuSeconds(program.Pid()), sched1 = ScheduledSeconds(program.Pid());
   const auto floorSched1 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+  const auto wineShared1 = ScheduledSecondsOf(wineShared);
   const double span = Ms(t0, simport::NowNs()) / 1000.0;
+  if (!wineShared.empty())
+    results.wineSharedIdleScheduledPercent = SpentBetween(wineShared0, wineShared1) / span * 100.0;
   if (floorSched0 && floorSched1) results.floorIdleScheduledPercent = (*floorSched1 - *floorSched0) / span * 100.0;
   if (floorWindow && options.wine) {
     floorWindow->Collect();

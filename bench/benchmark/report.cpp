@@ -146,6 +146,9 @@ std::vector<Row> Table(const Results& r) {
                     verdict(r.floorIdleScheduledPercent > 0 &&
                             r.idleScheduledPercent <= 1.3 * r.floorIdleScheduledPercent)});
   }
+  if (r.wineSharedIdleScheduledPercent >= 0)
+    rows.push_back({"CPU idle of Wine's shared processes (wineserver, services), for both programs together",
+                    Fixed(r.wineSharedIdleScheduledPercent, 4) + " % of a core", "", "", "", ""});
   rows.push_back({"CPU idle, utime+stime (clock ticks, coarse)", Fixed(r.idleCpuPercent, 3) + " % of a core", "",
                   "", "", ""});
   rows.push_back({"CPU during a held request", Fixed(r.heldCpuPercent, 1) + " % of a core", "", "", "", ""});
@@ -207,6 +210,7 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
       << "  \"idle_cpu_percent\": " << Fixed(r.idleCpuPercent, 4) << ",\n"
       << "  \"idle_scheduled_cpu_percent\": " << Fixed(r.idleScheduledPercent, 4) << ",\n"
       << "  \"floor_window_idle_scheduled_cpu_percent\": " << Fixed(r.floorIdleScheduledPercent, 4) << ",\n"
+      << "  \"wine_shared_idle_scheduled_cpu_percent\": " << Fixed(r.wineSharedIdleScheduledPercent, 4) << ",\n"
       << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
       << "  \"rss_mib\": " << Fixed(r.rssMiB, 2) << ",\n  \"pss_mib\": " << Fixed(r.pssMiB, 2)

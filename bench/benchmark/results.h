@@ -26,6 +26,10 @@ struct Results {
   // the port at each tick as the program does (the Windows one); empty
   // otherwise.
   std::vector<double> floorWindowTickMs;
+  // Under Wine, the session's shared processes (wineserver, Wine's
+  // services) over the same span, by the same counters, for the program and
+  // the minimal one together (negative: not measured).
+  double wineSharedIdleScheduledPercent = -1;
   std::vector<double> tickMs;
   std::vector<double> stepErrorUs[answer_pattern::kWrites - 1];  // by step
   // The checker's verdicts on every answer timed (the single and the held ones).

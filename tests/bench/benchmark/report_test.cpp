@@ -85,6 +85,14 @@ TEST(BenchReport, IdleCpuHoldsUpToOnePointThreeTimesItsFloorAndIsLeftOutWithoutO
   EXPECT_EQ(Find(Table(r), "CPU idle beside")->holds, "NO");
   r.floorIdleScheduledPercent = -1;  // not run
   EXPECT_FALSE(Find(Table(r), "CPU idle beside"));
+
+  // Wine's shared processes are shown on their own, in no ratio, when measured.
+  EXPECT_FALSE(Find(Table(r), "CPU idle of Wine's shared processes"));
+  r.wineSharedIdleScheduledPercent = 0.05;
+  const auto shared = Find(Table(r), "CPU idle of Wine's shared processes");
+  ASSERT_TRUE(shared);
+  EXPECT_EQ(shared->value, "0.0500 % of a core");
+  EXPECT_EQ(shared->ratio, "");
 }
 
 TEST(BenchReport, TheJsonKeepsTheMinimalProgramsTicksAndSaysWine) {
