@@ -29,7 +29,9 @@ void Usage() {
                "  --floor-program PATH  a minimal window of the program's toolkit with the same timer, whose\n"
                "                     idle CPU is measured beside the program's (default " DEFAULT_FLOOR_PROGRAM
                ";\n"
-               "                     an empty PATH leaves it out)\n"
+               "                     an empty PATH leaves it out); with --wine, a Windows one\n"
+               "                     (quorvane-bench-minimal-win32.exe, none by default), which also reads\n"
+               "                     the port at each tick, so that its ticks are the floor under Timer1's too\n"
                "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
                "its window is mapped is measured; otherwise it runs offscreen.\n";
 }
@@ -74,7 +76,10 @@ Options Parse(int argc, char** argv) {
     } else if (arg == "--wine") {
       options.wine = true;
     } else if (arg == "--floor-program") {
+      // Started in a folder of its own, as the program is.
       options.floorProgram = value();
+      if (!options.floorProgram.empty())
+        options.floorProgram = std::filesystem::absolute(options.floorProgram).string();
       floorChosen = true;
     } else if (arg == "--json") {
       options.jsonPath = value();

@@ -14,12 +14,22 @@ namespace quorvane::bench {
 struct Results {
   std::string program;
   bool window = false;
+  // The program is a Windows one, run under Wine.
+  bool wine = false;
   bool shownMeasured = false;
   std::vector<double> firstWriteMs, shownMs;
   double idleSeconds = 0, idleCpuPercent = 0, idleScheduledPercent = 0;
   // The same, by the scheduler's counters, of a minimal window of the same
   // toolkit woken by the same timer over the same span (negative: not run).
   double floorIdleScheduledPercent = -1;
+  // That minimal window's tick periods over the span, in ms, where it reads
+  // the port at each tick as the program does (the Windows one); empty
+  // otherwise.
+  std::vector<double> floorWindowTickMs;
+  // Under Wine, the session's shared processes (wineserver, Wine's
+  // services) over the same span, by the same counters, for the program and
+  // the minimal one together (negative: not measured).
+  double wineSharedIdleScheduledPercent = -1;
   std::vector<double> tickMs;
   std::vector<double> stepErrorUs[answer_pattern::kWrites - 1];  // by step
   // The checker's verdicts on every answer timed (the single and the held ones).

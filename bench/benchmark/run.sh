@@ -8,7 +8,8 @@
 #   bench/benchmark/run.sh            the full run (about 5 minutes)
 #   bench/benchmark/run.sh --quick    a short run (about a minute)
 #   bench/benchmark/run.sh --wine     the Windows program, Quorvane.exe, under
-#                                     Wine (latest-wine.json, latest-wine.md)
+#                                     Wine beside the minimal Windows program
+#                                     (latest-wine.json, latest-wine.md)
 # Other options go to quorvane-bench (see build/bench/benchmark/quorvane-bench --help).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -16,7 +17,7 @@ cd "$(dirname "$0")/../.."
 wine=false
 options=()
 for arg in "$@"; do
-  [[ $arg == -h || $arg == --help ]] && { sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0; }
+  [[ $arg == -h || $arg == --help ]] && { sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 0; }
   if [[ $arg == --wine ]]; then wine=true; else options+=("$arg"); fi
 done
 
@@ -36,12 +37,15 @@ results=bench/benchmark/results
 mkdir -p "$results"
 if $wine; then
   cmake --preset windows >/dev/null
-  cmake --build --preset windows -j "$(nproc)" --target quorvane-win32 quorvane_simulated_port
+  cmake --build --preset windows -j "$(nproc)" --target quorvane-win32 quorvane-bench-minimal-win32 \
+    quorvane_simulated_port
   name=latest-wine
   # A Wine session of its own (a prefix in the Windows build folder, its own
-  # virtual X server), ended with the run.
+  # virtual X server), ended with the run. Beside the program, in the same
+  # session, the minimal Windows program with the same Timer1 is the floor.
   command=(tests/windows/with_wine.sh "$PWD/build-windows/wine-prefix"
     build/bench/benchmark/quorvane-bench --wine --program build-windows/window/win32/Quorvane.exe
+    --floor-program build-windows/bench/benchmark/quorvane-bench-minimal-win32.exe
     --library-dir build-windows/port_libraries/simulated --json "$results/$name.json" "${options[@]}")
 else
   name=latest

@@ -11,7 +11,7 @@
 #include "window/win32/failure_report.h"
 #include "window/win32/form1_ids.h"
 #include "common/windows_text.h"
-#include "window/tick_timer_win32.h"
+#include "window/win32/message_loop.h"
 
 namespace quorvane::win32 {
 
@@ -135,35 +135,10 @@ void Form1::WriteErrorLine(const std::string& line) { win32::WriteErrorLine(line
 void Form1::ShowFailureBox(const std::string& text) { win32::ShowFailureBox(text); }
 
 int Form1::RunEventLoop() {
-  // One thread waits for both: the window's messages and Timer1. Every
-  // message waiting is handled, then the wait; a due Timer1 comes first
-  // when both are there, and a wake runs at most one tick, however many
-  // periods came due (an answer's three seconds among them). A tick runs
-  // here, outside any window procedure, and nothing in it runs this loop:
-  // no tick can start inside another.
-  MSG message{};
-  for (;;) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
-      // The dialog keys: Enter presses the default button wherever the
-      // focus is, Tab moves along the tab order.
-      if (!IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-    HANDLE timer = static_cast<HANDLE>(WaitHandle(timer1_));
-    const DWORD handles = timer ? 1 : 0;
-    const DWORD woke = MsgWaitForMultipleObjectsEx(handles, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woke == WAIT_FAILED) throw Failure("the window's message loop failed: " + LastSystemErrorText());
-    if (handles == 1 && woke == WAIT_OBJECT_0) {
-      try {
-        if (timer1_.TakeExpirations() > 0) life_.Timer1_Timer();
-      } catch (const Failure& failure) {
-        life_.FrontEndFailed(failure.what());
-      }
-    }
-  }
+  // Nothing in a tick runs this loop: no tick can start inside another.
+  return RunMessageLoop(
+      window_, timer1_, [this] { life_.Timer1_Timer(); },
+      [this](const std::string& failure) { life_.FrontEndFailed(failure); });
 }
 
 void Form1::EndEventLoop(int status) {

@@ -1,0 +1,112 @@
+// The benchmark's report from made-up results: each figure beside the
+// right floor, with the ratio and the verdict the floor gives.
+#include "bench/benchmark/report.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <unistd.h>
+
+namespace quorvane::bench {
+namespace {
+
+std::optional<Row> Find(const std::vector<Row>& rows, const std::string& start) {
+  for (const Row& row : rows)
+    if (row.measure.rfind(start, 0) == 0) return row;
+  return std::nullopt;
+}
+
+// Ticks of 1000 ms but one, off by `worstUs`.
+std::vector<double> Ticks(double worstUs) {
+  std::vector<double> ticks(9, 1000.0);
+  ticks.push_back(1000.0 + worstUs / 1000.0);
+  return ticks;
+}
+
+Results WineRun() {
+  Results r;
+  r.wine = true;
+  r.tickMs = Ticks(3000);            // the program: 3 ms late once
+  r.floorWindowTickMs = Ticks(2000); // the minimal Windows program: 2 ms
+  r.floorTickMs = Ticks(100);        // the bare timerfd loop: 0.1 ms
+  r.idleScheduledPercent = 0.12;
+  r.floorIdleScheduledPercent = 0.10;
+  return r;
+}
+
+TEST(BenchReport, UnderWineTimer1StandsBesideTheMinimalWindowsProgramNotTheTimerfdLoop) {
+  const std::vector<Row> rows = Table(WineRun());
+  const auto deviation = Find(rows, "tick period: deviation");
+  ASSERT_TRUE(deviation);
+  EXPECT_EQ(deviation->value, "3000.0 / 3000.0 us");
+  EXPECT_EQ(deviation->floor, "2000.0 / 2000.0 us");
+  EXPECT_EQ(deviation->ratio, "1.5 x");
+  EXPECT_NE(deviation->measure.find("minimal Windows program"), std::string::npos) << deviation->measure;
+  EXPECT_NE(deviation->measure.find("timerfd loop is no fair floor under Wine"), std::string::npos);
+  // The timerfd loop is still shown, as a figure of its own.
+  const auto timerfd = Find(rows, "bare timerfd loop");
+  ASSERT_TRUE(timerfd);
+  EXPECT_EQ(timerfd->value, "100.0 / 100.0 us");
+  EXPECT_EQ(timerfd->ratio, "");
+  EXPECT_EQ(Find(rows, "tick period: mean")->floor, "1000.2000 ms");
+}
+
+TEST(BenchReport, NativelyTimer1StandsBesideTheTimerfdLoop) {
+  Results r = WineRun();
+  r.wine = false;
+  r.floorWindowTickMs.clear();  // the Qt window reads no port
+  const std::vector<Row> rows = Table(r);
+  const auto deviation = Find(rows, "tick period: deviation");
+  ASSERT_TRUE(deviation);
+  EXPECT_EQ(deviation->floor, "100.0 / 100.0 us");
+  EXPECT_EQ(deviation->ratio, "30.0 x");
+  EXPECT_EQ(deviation->measure, "tick period: deviation from 1000 ms, p99 / max");
+  EXPECT_FALSE(Find(rows, "bare timerfd loop"));
+}
+
+TEST(BenchReport, IdleCpuHoldsUpToOnePointThreeTimesItsFloorAndIsLeftOutWithoutOne) {
+  Results r = WineRun();
+  auto idle = Find(Table(r), "CPU idle beside");
+  ASSERT_TRUE(idle);
+  EXPECT_NE(idle->measure.find("minimal Windows program"), std::string::npos) << idle->measure;
+  EXPECT_EQ(idle->value, "0.1200 % of a core");
+  EXPECT_EQ(idle->floor, "0.1000 %");
+  EXPECT_EQ(idle->ratio, "1.2 x");
+  EXPECT_EQ(idle->holds, "yes");
+
+  r.idleScheduledPercent = 0.14;
+  EXPECT_EQ(Find(Table(r), "CPU idle beside")->holds, "NO");
+  // A floor that took nothing measurable gives no ratio and no pass.
+  r.floorIdleScheduledPercent = 0;
+  EXPECT_EQ(Find(Table(r), "CPU idle beside")->ratio, "");
+  EXPECT_EQ(Find(Table(r), "CPU idle beside")->holds, "NO");
+  r.floorIdleScheduledPercent = -1;  // not run
+  EXPECT_FALSE(Find(Table(r), "CPU idle beside"));
+
+  // Wine's shared processes are shown on their own, in no ratio, when measured.
+  EXPECT_FALSE(Find(Table(r), "CPU idle of Wine's shared processes"));
+  r.wineSharedIdleScheduledPercent = 0.05;
+  const auto shared = Find(Table(r), "CPU idle of Wine's shared processes");
+  ASSERT_TRUE(shared);
+  EXPECT_EQ(shared->value, "0.0500 % of a core");
+  EXPECT_EQ(shared->ratio, "");
+}
+
+TEST(BenchReport, TheJsonKeepsTheMinimalProgramsTicksAndSaysWine) {
+  const Results r = WineRun();
+  const auto path = std::filesystem::temp_directory_path() / ("bench-report-" + std::to_string(::getpid()) + ".json");
+  WriteJson(true, r, Table(r), path.string());
+  std::ifstream in(path);
+  const std::string json{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::filesystem::remove(path);
+  EXPECT_NE(json.find("\"wine\": true"), std::string::npos);
+  EXPECT_NE(json.find("\"floor_window_tick_interval_ms\": [1000.000, "), std::string::npos);
+  EXPECT_NE(json.find("1002.000],"), std::string::npos);
+  EXPECT_NE(json.find("\"floor_window_idle_scheduled_cpu_percent\": 0.1000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvane::bench
