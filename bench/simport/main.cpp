@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/clock_text.h"
+#include "bench/common/seconds_since_midnight.h"
 #include "common/system_clock.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
@@ -86,7 +86,7 @@ std::string Hex(unsigned value) {
 std::string LocalTime(std::uint64_t timeNs) {
   const quorvane::LocalTime now = quorvane::SystemClock().Local();
   const double ageSeconds = static_cast<double>(static_cast<std::int64_t>(NowNs() - timeNs)) / 1e9;
-  double ofDay = quorvane::SecondsSinceMidnight(now) - ageSeconds;
+  double ofDay = quorvane::bench_common::SecondsSinceMidnight(now) - ageSeconds;
   ofDay -= 86400.0 * std::floor(ofDay / 86400.0);
   const auto millis = static_cast<long long>(ofDay * 1000.0);
   char text[32];

@@ -25,12 +25,6 @@ TEST(ClockText, OutOfRangeFieldsNeverWidenTheTexts) {
   EXPECT_EQ(TimeText(t).size(), 8u);
 }
 
-TEST(ClockText, SecondsSinceMidnightKeepsTheFractionAndStaysBelowADay) {
-  EXPECT_FLOAT_EQ(SecondsSinceMidnight({2026, 1, 1, 0, 0, 0, 0}), 0.0f);
-  EXPECT_FLOAT_EQ(SecondsSinceMidnight({2026, 1, 1, 1, 2, 3, 500'000'000}), 3723.5f);
-  EXPECT_LT(SecondsSinceMidnight({2026, 1, 1, 23, 59, 59, 999'999'999}), 86400.0f);
-}
-
 TEST(ClockText, SystemTextsIgnoreTheLocale) {
   // A locale with another date order must not change the texts.
   std::setlocale(LC_ALL, "de_DE.UTF-8");

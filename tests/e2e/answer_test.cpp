@@ -16,7 +16,7 @@ TEST_F(Answer, OneRequestGivesOneWholeAnswerEndingAtIdle) {
   EXPECT_EQ(port_.Control(), 0x01);
   // The line is low again: one request, one answer.
   ExpectQuietFor(2);
-  EXPECT_TRUE(run_->StillRunning());
+  EXPECT_TRUE(run_->Running());
 
   const Tally& tally = Judge();
   EXPECT_EQ(tally.ok, 1) << Findings();

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "program_run.h"
 #include "port_libraries/simulated/simulated_port_client.h"
@@ -38,7 +37,7 @@ class FailedStart : public ::testing::Test {
     if (!PROGRAM_HAS_WINDOW) return run.WaitForExit(20s);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     std::optional<std::chrono::steady_clock::time_point> boxSince;
-    while (run.StillRunning() && std::chrono::steady_clock::now() < deadline) {
+    while (run.Running() && std::chrono::steady_clock::now() < deadline) {
       const auto windows = VisibleWindows(kCaption);
       for (const std::string& window : windows) {
         const WindowKind kind = KindOf(window);
@@ -62,12 +61,8 @@ class FailedStart : public ::testing::Test {
     ASSERT_TRUE(status) << "the program did not end\n" << run.Output();
     EXPECT_GT(*status, 0) << "exit status " << *status << "\n" << run.Output();
     // Exactly one line of ours, naming the failure.
-    static const std::regex ours(R"(^quorvane(-console)?: .*$)", std::regex::multiline);
-    const std::string err = run.Stderr();
-    std::vector<std::string> lines;
-    for (auto it = std::sregex_iterator(err.begin(), err.end(), ours); it != std::sregex_iterator(); ++it)
-      lines.push_back(it->str());
-    ASSERT_EQ(lines.size(), 1u) << err;
+    const std::vector<std::string> lines = OwnErrorLines(run.Stderr());
+    ASSERT_EQ(lines.size(), 1u) << run.Stderr();
     EXPECT_NE(lines[0].find(expectedText), std::string::npos) << lines[0];
     if (PROGRAM_HAS_WINDOW) {
       EXPECT_TRUE(VisibleWindows(kCaption).empty());

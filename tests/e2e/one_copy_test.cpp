@@ -49,7 +49,7 @@ TEST_F(OneCopy, SecondCopyEndsWithinTwoSecondsNamingTheHolderWhileTheFirstAnswer
   ASSERT_TRUE(WaitForAnswers(3)) << run_->Output();
   Drop();
   WaitFor([](const Access& a) { return IsPoll(a) && !(a.value & simport::kRequestBit); }, 6s);
-  EXPECT_TRUE(run_->StillRunning());
+  EXPECT_TRUE(run_->Running());
   EXPECT_EQ(port_.Control(), 0x01);
   // Any access of the second copy (its start-up write) would be an
   // unrequested write or break an answer.
@@ -66,7 +66,7 @@ TEST_F(OneCopy, KilledCopyLeavesThePortFreeForTheNext) {
 
   ProgramRun next(folder_, Second());
   ASSERT_TRUE(NextPoll(3s)) << "the next copy never polled\n" << next.Output();
-  EXPECT_TRUE(next.StillRunning()) << next.Output();
+  EXPECT_TRUE(next.Running()) << next.Output();
   EXPECT_EQ(next.Stderr().find("quorvane:"), std::string::npos) << next.Output();
 }
 

@@ -5,27 +5,20 @@
 // with the simulated port library on LD_LIBRARY_PATH (or another library
 // folder) and stops it when the test ends, however it ends.
 
-#include <fcntl.h>
-#include <grp.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 #include <chrono>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
+#include <regex>
 #include <string>
-#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "child_process.h"
 #include "temp_folder.h"
 
 namespace quorvane::e2e {
@@ -56,10 +49,15 @@ struct RunOptions {
   std::optional<rlim_t> fileSizeLimit;
 };
 
-// One run of the program in a work folder.
-class ProgramRun {
+// One run of the program in a work folder, stopped when the test ends
+// however it ends.
+class ProgramRun : public testing::ChildProcess {
  public:
-  explicit ProgramRun(const WorkFolder& folder, const RunOptions& options = {}) {
+  explicit ProgramRun(const WorkFolder& folder, const RunOptions& options = {})
+      : ChildProcess(Program(options.program, ChildOptionsFor(folder, options))) {}
+
+ private:
+  static testing::ChildOptions ChildOptionsFor(const WorkFolder& folder, const RunOptions& options) {
     std::vector<std::string> settings{
         "QUORVANE_SIMULATED_PORT=" + folder.StatePath().string(),
         "LD_LIBRARY_PATH=" + options.libraryFolder,
@@ -74,89 +72,27 @@ class ProgramRun {
       std::erase_if(settings, [&](const std::string& s) { return s.rfind(name, 0) == 0; });
       settings.push_back(extra);
     }
-
-    outPath_ = folder / (options.outputName + ".out");
-    errPath_ = folder / (options.outputName + ".err");
-    const std::string out = outPath_.string(), err = errPath_.string();
-    std::vector<std::string> arguments{options.program};
-    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      // Only async-signal-safe calls from here on.
-      const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-      const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-      if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(126);
-      if (::chdir(folder.Path().c_str()) != 0) ::_exit(126);
-      if (options.group && (::setgroups(0, nullptr) != 0 || ::setgid(*options.group) != 0)) ::_exit(126);
-      if (options.user && ::setuid(*options.user) != 0) ::_exit(126);
-      if (options.fileSizeLimit) {
-        const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-      }
-      std::vector<char*> envp;
-      for (std::string& setting : settings) envp.push_back(setting.data());
-      envp.push_back(nullptr);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
+    testing::ChildOptions child;
+    child.arguments = options.arguments;
+    child.environment = std::move(settings);
+    child.workingFolder = folder.Path();
+    child.outputBase = folder / options.outputName;
+    child.user = options.user;
+    child.group = options.group;
+    child.fileSizeLimit = options.fileSizeLimit;
+    return child;
   }
-  ~ProgramRun() { Stop(); }
-  ProgramRun(const ProgramRun&) = delete;
-  ProgramRun& operator=(const ProgramRun&) = delete;
-
-  bool Started() const { return pid_ > 0; }
-  pid_t Pid() const { return pid_; }
-
-  // Sends it a signal while it runs (SIGTERM, SIGKILL ...).
-  void Signal(int signal) {
-    if (StillRunning()) ::kill(pid_, signal);
-  }
-
-  bool StillRunning() {
-    if (exited_ || pid_ <= 0) return false;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) Finish(status);
-    return !exited_;
-  }
-
-  // The program's own exit status once it ended by itself within timeout;
-  // nullopt while it still runs, -signal when it was killed by a signal.
-  std::optional<int> WaitForExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (StillRunning()) {
-      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return exitStatus_;
-  }
-
-  void Stop() {
-    if (!StillRunning()) return;
-    ::kill(pid_, SIGTERM);
-    if (!WaitForExit(std::chrono::seconds(5))) {
-      ::kill(pid_, SIGKILL);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-      Finish(status);
-    }
-  }
-
-  std::string Stderr() const { return ReadAll(errPath_); }
-  std::string Output() const { return "standard output:\n" + ReadAll(outPath_) + "standard error:\n" + Stderr(); }
-
- private:
-  void Finish(int status) {
-    exited_ = true;
-    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  }
-
-  std::filesystem::path outPath_, errPath_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int exitStatus_ = 0;
 };
+
+// The lines of a run's standard error that are the program's own
+// ("quorvane: ..." or "quorvane-console: ..."), without the toolkit's notes.
+inline std::vector<std::string> OwnErrorLines(const std::string& standardError) {
+  static const std::regex own(R"(^quorvane(-console)?: .*$)", std::regex::multiline);
+  std::vector<std::string> lines;
+  for (auto it = std::sregex_iterator(standardError.begin(), standardError.end(), own);
+       it != std::sregex_iterator(); ++it)
+    lines.push_back(it->str());
+  return lines;
+}
 
 }  // namespace quorvane::e2e

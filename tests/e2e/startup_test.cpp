@@ -75,14 +75,12 @@ TEST(Start, LogHeldByAnotherProcessDelaysTheStartOnlyForAWhile) {
   ASSERT_GE(held, 0);
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    // Holds the lock until killed, or a minute at most.
-    if (::flock(held, LOCK_EX) != 0) ::_exit(1);
-    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+  // Holds the lock until killed, or a minute at most.
+  testing::ChildProcess holder = testing::ChildProcess::Function([&] {
+    if (::flock(held, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1) return 1;
     ::sleep(60);
-    ::_exit(0);
-  }
+    return 0;
+  });
   ::close(held);
   ::close(ready[1]);
   char signal;
@@ -93,8 +91,7 @@ TEST(Start, LogHeldByAnotherProcessDelaysTheStartOnlyForAWhile) {
   ProgramRun run(folder);
   const bool polled = reader.WaitFor([](const Access& a) { return !a.write; }, 20s).has_value();
   run.Stop();
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
+  holder.Kill();
   ASSERT_TRUE(polled) << "the start waited for ever\n" << run.Output();
   const std::string log = ReadAll(folder.LogPath());
   static const std::regex oneLine(R"(\d\d-\d\d-\d{4}[^\d\r\n]{0,3}\d\d:\d\d:\d\d\r\n)");

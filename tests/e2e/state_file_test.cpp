@@ -36,7 +36,7 @@ void Replace(const std::filesystem::path& state) {
 // when it shows one.
 std::optional<int> EndOfRun(ProgramRun& run, bool window) {
   const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (run.StillRunning() && std::chrono::steady_clock::now() < deadline) {
+  while (run.Running() && std::chrono::steady_clock::now() < deadline) {
     if (window) {
       for (const std::string& id : VisibleWindows(kCaption))
         if (KindOf(id) == WindowKind::kDialog) PressEnterOn(id);

@@ -3,12 +3,11 @@
 // Looking at the X display the window program runs on, through xdotool and
 // xprop: which of its windows are visible, and dismissing a message box.
 
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "command_output.h"
 #include "window/form1_description.h"
 
 namespace quorvane::e2e {
@@ -16,19 +15,11 @@ namespace quorvane::e2e {
 // The caption of the window and of its failure box.
 using form1::kCaption;
 
-inline std::string CommandOutput(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    ::pclose(pipe);
-  }
-  return output;
-}
+using testing::RunCommand;
 
 // Ids of the visible windows whose title is exactly caption.
 inline std::vector<std::string> VisibleWindows(const std::string& caption) {
-  std::istringstream ids(CommandOutput("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null"));
+  std::istringstream ids(RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).standardOutput);
   std::vector<std::string> windows;
   for (std::string id; ids >> id;) windows.push_back(id);
   return windows;
@@ -38,7 +29,7 @@ enum class WindowKind { kGone, kDialog, kOther };
 
 // A window found a moment ago may be gone by now (the box just dismissed).
 inline WindowKind KindOf(const std::string& window) {
-  const std::string type = CommandOutput("xprop -id " + window + " _NET_WM_WINDOW_TYPE 2>/dev/null");
+  const std::string type = RunCommand({"xprop", "-id", window, "_NET_WM_WINDOW_TYPE"}).standardOutput;
   // "_NET_WM_WINDOW_TYPE(ATOM) = ..." while the window is there; the toolkit
   // sets the type on every window it shows.
   if (type.find("(ATOM) =") == std::string::npos) return WindowKind::kGone;
@@ -49,7 +40,7 @@ inline WindowKind KindOf(const std::string& window) {
 // the virtual server, so the box is given the focus first. Says whether
 // xdotool did it; a caller that goes on regardless sees the box still there.
 inline bool PressEnterOn(const std::string& window) {
-  return std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str()) == 0;
+  return RunCommand({"xdotool", "windowfocus", "--sync", window, "key", "Return"}).exitCode == 0;
 }
 
 }  // namespace quorvane::e2e

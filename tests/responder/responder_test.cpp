@@ -4,7 +4,7 @@
 
 #include "common/failure.h"
 #include "common/system_clock.h"
-#include "fakes.h"
+#include "fake_port.h"
 
 namespace quorvane {
 namespace {
@@ -19,12 +19,7 @@ constexpr std::int64_t kSecond = 1'000'000'000;
 struct ResponderFixture : ::testing::Test {
   ResponderFixture() { variables.PortBase = 888; }
 
-  std::vector<Event> Writes() const {
-    std::vector<Event> writes;
-    for (const Event& e : events)
-      if (e.kind == Event::kWrite) writes.push_back(e);
-    return writes;
-  }
+  std::vector<Event> Writes() const { return port.Writes(); }
 
   std::vector<Event> events;
   FakeClock clock;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "fakes.h"
+#include "fake_port.h"
 #include "temp_folder.h"
 
 namespace quorvane {
@@ -64,7 +64,8 @@ TEST_F(FormLoad, SetsTheBaseIdlesTheAnswerLineShowsTheStampThenLogsIt) {
 }
 
 TEST_F(FormLoad, MissingPortLibraryEndsStartUpBeforeTheLogIsTouched) {
-  testing::FailingPort missing;
+  FakePort missing;
+  missing.FailEverything();
   EXPECT_THROW(Form_Load(variables, missing, display, clock), Failure);
   EXPECT_TRUE(events.empty());
   EXPECT_FALSE(std::filesystem::exists(Log()));

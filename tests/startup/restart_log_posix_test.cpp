@@ -8,17 +8,18 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 #include <vector>
 
+#include "child_process.h"
 #include "common/failure.h"
 #include "restart_log_test_support.h"
 
@@ -33,33 +34,33 @@ using testing::ReadAll;
 using testing::RestartLog;
 using testing::WriteAll;
 
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
 struct ChildResult {
   int exitCode = -1;
   std::string output;
 };
 
 // Runs `body` in a forked process, for what must not touch this one (limits,
-// a changed user) or might block; returns its exit code (-1 when a signal
-// ended it, an alarm after 20 s among them) and what it wrote to its pipe.
+// a changed user) or might block; returns its exit status (-signal when a
+// signal ended it, SIGKILL among them when it still ran after 20 s) and
+// what it wrote to `out`. That is a pipe, not the child's output file,
+// which a file size limit set in `body` would cut short; it is read once
+// the child has ended, and holds far more than a message.
 ChildResult RunInChild(const std::function<int(int out)>& body) {
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  ChildProcess child = ChildProcess::Function([&] {
     ::close(pipeEnds[0]);
-    std::signal(SIGALRM, SIG_DFL);
-    ::alarm(20);
-    ::_exit(body(pipeEnds[1]));
-  }
+    return body(pipeEnds[1]);
+  });
   ::close(pipeEnds[1]);
-  ChildResult result;
+  ChildResult result{child.Finish(20s), {}};
   char buffer[512];
   ssize_t got;
   while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, got);
   ::close(pipeEnds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
 
@@ -163,21 +164,18 @@ class LockHolder {
              std::chrono::milliseconds holdFor, const std::string& beforeLettingGo) {
     int ready[2];
     if (::pipe(ready) != 0 || ::pipe(release_) != 0) std::abort();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::alarm(30);
+    holder_.emplace(ChildProcess::Function([&] {
       ::close(ready[0]);
       ::close(release_[1]);
       const int file = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666);
-      if (file < 0 || ::flock(file, LOCK_EX) != 0) ::_exit(1);
-      if (::write(file, whileHolding.data(), whileHolding.size()) < 0) ::_exit(1);
-      if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+      if (file < 0 || ::flock(file, LOCK_EX) != 0) return 1;
+      if (::write(file, whileHolding.data(), whileHolding.size()) < 0) return 1;
+      if (::write(ready[1], "x", 1) != 1) return 1;
       // Until the time is up or the test closes its end of the pipe.
       pollfd released{release_[0], POLLIN, 0};
       ::poll(&released, 1, static_cast<int>(holdFor.count()));
-      if (::write(file, beforeLettingGo.data(), beforeLettingGo.size()) < 0) ::_exit(1);
-      ::_exit(0);
-    }
+      return ::write(file, beforeLettingGo.data(), beforeLettingGo.size()) < 0 ? 1 : 0;
+    }));
     ::close(ready[1]);
     ::close(release_[0]);
     char ignored;
@@ -186,12 +184,12 @@ class LockHolder {
   }
   ~LockHolder() {
     ::close(release_[1]);
-    ::waitpid(pid_, nullptr, 0);
+    holder_->Finish(30s);
   }
   bool Held() const { return held_; }
 
  private:
-  pid_t pid_ = -1;
+  std::optional<ChildProcess> holder_;
   int release_[2] = {-1, -1};
   bool held_ = false;
 };
@@ -218,8 +216,8 @@ TEST_F(RestartLog, AnotherCopyThatNeverLetsGoDelaysTheStartOnlyForAWhile) {
   ASSERT_TRUE(other.Held());
   const auto start = std::chrono::steady_clock::now();
   const ChildResult logged = RunInChild([&](int out) { return LogAndReport(out, clock, log); });
-  // It waited its turn for a while, then appended all the same (the alarm
-  // in the child ends a start that waits for ever).
+  // It waited its turn for a while, then appended all the same (the bound
+  // on the child ends a start that waits for ever).
   EXPECT_GE(SecondsSince(start), 1.5);
   EXPECT_EQ(logged.exitCode, 0) << logged.output;
   EXPECT_EQ(ReadAll(log), before + kStamp);
@@ -381,7 +379,7 @@ TEST_F(RestartLog, FileSizeLimitIsAWriteFailureNotASignal) {
     ::sigaction(SIGXFSZ, nullptr, &after);
     return after.sa_handler == SIG_DFL ? status : 3;
   });
-  EXPECT_EQ(limited.exitCode, 1) << "-1: killed by the limit's signal";
+  EXPECT_EQ(limited.exitCode, 1) << -SIGXFSZ << ": killed by the limit's signal";
   EXPECT_EQ(limited.output, "cannot write the restart log " + log.string() + ": File too large");
   EXPECT_EQ(ReadAll(log), before);
 }
@@ -390,31 +388,26 @@ TEST_F(RestartLog, StartsInParallelLeaveOnlyWholeLinesAndLoseNone) {
   constexpr int kCopies = 20, kStarts = 50;
   int gate[2];
   ASSERT_EQ(::pipe(gate), 0);
-  std::vector<pid_t> copies;
+  std::vector<ChildProcess> copies;
+  copies.reserve(kCopies);
   for (int copy = 0; copy < kCopies; ++copy) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    copies.push_back(ChildProcess::Function([&, copy] {
       // Every copy waits at the gate, so they all start at the same moment.
       ::close(gate[1]);
       char ignored;
-      if (::read(gate[0], &ignored, 1) != 0) ::_exit(2);
+      if (::read(gate[0], &ignored, 1) != 0) return 2;
       FakeClock own;  // each line names its copy (minute) and start (second)
       own.local.minute = copy;
       for (int start = 0; start < kStarts; ++start) {
         own.local.second = start;
-        if (LogAndReport(2, own, log) != 0) ::_exit(1);
+        if (LogAndReport(STDERR_FILENO, own, log) != 0) return 1;
       }
-      ::_exit(0);
-    }
-    copies.push_back(pid);
+      return 0;
+    }));
   }
   ::close(gate[0]);
   ::close(gate[1]);
-  for (const pid_t pid : copies) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (ChildProcess& copy : copies) EXPECT_EQ(copy.Finish(60s), 0) << copy.Stderr();
 
   // Every stamp is a whole line of its own, none is lost and no copy took
   // another's line, still arriving, for a line cut short (no empty lines).

@@ -1,6 +1,7 @@
 #pragma once
 
-// Fakes of the core's interfaces, shared by the unit tests.
+// Fakes of the core's clock and status display, shared by the unit tests;
+// the fake port is in fake_port.h.
 
 #include <cstdint>
 #include <functional>
@@ -8,9 +9,7 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "common/failure.h"
 #include "common/status_display.h"
-#include "port/port_io.h"
 
 namespace quorvane::testing {
 
@@ -20,7 +19,8 @@ struct Event {
   std::int16_t port = 0;
   std::int16_t value = 0;
   std::string text;
-  std::int64_t atNs = 0;  // the fake clock's monotonic time when it happened
+  std::int64_t atNs = 0;      // the fake clock's monotonic time when it happened
+  std::int64_t steadyMs = 0;  // the machine's steady clock then, for tests in real time (ports only)
 };
 
 // A clock that moves only when read: every reading of the monotonic time
@@ -43,36 +43,6 @@ class FakeClock final : public Clock {
   std::int64_t stepNs = 1'000'000;  // 1 ms a reading
   mutable long monotonicReads = 0;
   std::function<void(std::int64_t)> onMonotonicRead;
-};
-
-// Records every call; the status byte is whatever the test sets.
-// `onWrite` runs after a write is recorded: a test makes a write take time
-// by moving the fake clock there.
-class FakePort final : public PortIo {
- public:
-  explicit FakePort(std::vector<Event>& events, const FakeClock* clock = nullptr)
-      : events_(events), clock_(clock) {}
-  std::int16_t Inp32(std::int16_t port) override {
-    events_.push_back({Event::kRead, port, status, {}, clock_ ? clock_->Now() : 0});
-    return status;
-  }
-  void Out32(std::int16_t port, std::int16_t value) override {
-    events_.push_back({Event::kWrite, port, value, {}, clock_ ? clock_->Now() : 0});
-    if (onWrite) onWrite();
-  }
-  std::int16_t status = 0;
-  std::function<void()> onWrite;
-
- private:
-  std::vector<Event>& events_;
-  const FakeClock* clock_;
-};
-
-// A port whose every access fails, as a lost driver or a missing library would.
-class FailingPort final : public PortIo {
- public:
-  std::int16_t Inp32(std::int16_t) override { throw Failure("the status register cannot be read"); }
-  void Out32(std::int16_t, std::int16_t) override { throw Failure("the control register cannot be written"); }
 };
 
 class FakeDisplay final : public StatusDisplay {

@@ -17,17 +17,16 @@
 #include <utility>
 #include <vector>
 
-#include "fakes.h"
+#include "fake_port.h"
 #include "temp_folder.h"
 #include "window/form1_description.h"
 #include "window/qt/window_timer.h"
-#include "window_test_support.h"
 
 namespace quorvane {
 namespace {
 
 using testing::FakeClock;
-using testing::ScriptedPort;
+using testing::FakePort;
 
 QLabel* LabelOf(const Form1& form, const char* name) { return form.findChild<QLabel*>(name); }
 
@@ -49,7 +48,7 @@ struct Form1Fixture : ::testing::Test {
   }
 
   FakeClock clock;  // an answer's waits pass in a few thousand reads
-  ScriptedPort port;
+  FakePort port;
   Form1 form{port, clock};
 };
 
@@ -177,20 +176,20 @@ TEST_F(Form1Fixture, EachTickShowsWaitingAndAnAnsweredRequestShowsItsTime) {
   Tick();
   EXPECT_EQ(Label("Label1")->text(), "Waiting for Request...");
   EXPECT_EQ(Label("Label5")->text(), "");
-  EXPECT_TRUE(port.writes.empty());
+  EXPECT_TRUE(port.Writes().empty());
 
-  port.raisedPolls = 1;
+  port.RaiseRequestFor(1);
   Tick();
   EXPECT_EQ(Label("Label1")->text(), "Sending Sequence...");
   EXPECT_EQ(Label("Label5")->text(), "10:11:12");
-  EXPECT_EQ(port.writes, (std::vector<std::int16_t>{0, 1, 0, 1}));
+  EXPECT_EQ(port.WrittenValues(), (std::vector<std::int16_t>{0, 1, 0, 1}));
   EXPECT_EQ(form.Variables().RequestFlag, 1);
 
   clock.local.second = 13;
   Tick();
   EXPECT_EQ(Label("Label1")->text(), "Waiting for Request...");
   EXPECT_EQ(Label("Label5")->text(), "10:11:12");
-  EXPECT_EQ(port.writes.size(), 4u);
+  EXPECT_EQ(port.Writes().size(), 4u);
 }
 
 // Records the text of each label as it is painted.
@@ -213,10 +212,10 @@ TEST_F(Form1Fixture, TextsOfARunningAnswerArePaintedBeforeItEnds) {
   Label("Label1")->installEventFilter(&log);
   Label("Label5")->installEventFilter(&log);
   std::vector<std::pair<QString, QString>> paintedBeforeFirstWrite;
-  port.onWrite = [&](std::int16_t) {
+  port.onWrite = [&] {
     if (paintedBeforeFirstWrite.empty()) paintedBeforeFirstWrite = log.painted;
   };
-  port.raisedPolls = 1;
+  port.RaiseRequestFor(1);
   Tick();
   const auto has = [&](const char* name, const char* text) {
     for (const auto& [n, t] : paintedBeforeFirstWrite)
@@ -230,20 +229,20 @@ TEST_F(Form1Fixture, TextsOfARunningAnswerArePaintedBeforeItEnds) {
 TEST_F(Form1Fixture, OkMinimisesAndAClickDuringAnAnswerWaitsForItsEnd) {
   ShowAndWait();
   std::vector<bool> minimisedAtWrites;
-  port.onWrite = [&](std::int16_t) {
+  port.onWrite = [&] {
     if (minimisedAtWrites.empty())
       QMetaObject::invokeMethod(Ok(), "click", Qt::QueuedConnection);
     minimisedAtWrites.push_back(form.isMinimized());
   };
-  port.raisedPolls = 1;
+  port.RaiseRequestFor(1);
   Tick();
   EXPECT_EQ(minimisedAtWrites, (std::vector<bool>{false, false, false, false}));
   EXPECT_FALSE(form.isMinimized());
   QCoreApplication::processEvents();
   EXPECT_TRUE(form.isMinimized());
   // The click does nothing else: no port access, texts unchanged.
-  EXPECT_EQ(port.writes.size(), 4u);
-  EXPECT_EQ(port.readTimesMs.size(), 1u);
+  EXPECT_EQ(port.Writes().size(), 4u);
+  EXPECT_EQ(port.Reads().size(), 1u);
   EXPECT_EQ(Label("Label1")->text(), "Sending Sequence...");
   EXPECT_TRUE(Timer()->isActive());
 }
@@ -267,11 +266,11 @@ TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheLoa
   std::filesystem::current_path(folder.path());
   FakeClock clock;
   clock.local = {2026, 3, 4, 5, 6, 7, 0};
-  ScriptedPort port;
+  FakePort port;
   Form1 form(port, clock);
   auto* timer = form.findChild<WindowTimer*>("Timer1");
   std::vector<bool> visibleAtWrite, timerAtWrite;
-  port.onWrite = [&](std::int16_t) {
+  port.onWrite = [&] {
     visibleAtWrite.push_back(form.isVisible());
     timerAtWrite.push_back(timer->isActive());
   };
@@ -283,7 +282,7 @@ TEST(Form1AfterLoad, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheLoa
   EXPECT_EQ(LabelOf(form, "Label4")->text(), "03-04-2026 05:06:07");
   EXPECT_EQ(LabelOf(form, "Label5")->text(), "");
   EXPECT_EQ(form.Variables().PortBase, 888);
-  EXPECT_EQ(port.writes, (std::vector<std::int16_t>{1}));
+  EXPECT_EQ(port.WrittenValues(), (std::vector<std::int16_t>{1}));
   EXPECT_TRUE(std::filesystem::exists(folder / "Quorvane.log"));
   // Hidden while loading, with Timer1 already running; shown after.
   EXPECT_EQ(visibleAtWrite, (std::vector<bool>{false}));

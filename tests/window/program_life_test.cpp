@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "fakes.h"
+#include "fake_port.h"
 #include "temp_folder.h"
 #include "window/form1_description.h"
 #include "form1_lookup.h"
@@ -55,32 +55,19 @@ class RecordingFrontEnd final : public FrontEnd {
   Calls& calls_;
 };
 
-// A port that records into the same list and fails when told to, with
-// whatever the test throws.
-class RecordingPort final : public PortIo {
- public:
-  explicit RecordingPort(Calls& calls) : calls_(calls) {}
-  std::int16_t Inp32(std::int16_t port) override {
-    calls_.push_back("read " + std::to_string(port));
-    if (onRead) onRead();
-    return status;
-  }
-  void Out32(std::int16_t port, std::int16_t value) override {
-    calls_.push_back("write " + std::to_string(port) + " " + std::to_string(value));
-    if (onWrite) onWrite();
-  }
-  std::int16_t status = 0;
-  std::function<void()> onRead, onWrite;
-
- private:
-  Calls& calls_;
-};
+// The port's accesses as the same list writes them.
+std::string Described(const testing::Event& access) {
+  return access.kind == testing::Event::kRead
+             ? "read " + std::to_string(access.port)
+             : "write " + std::to_string(access.port) + " " + std::to_string(access.value);
+}
 
 // Every test runs in a fresh working folder, where the restart log goes.
 struct LifeFixture : ::testing::Test {
   LifeFixture() : previous(std::filesystem::current_path()) {
     std::filesystem::current_path(folder.path());
     clock.local = {2026, 3, 4, 5, 6, 7, 0};
+    port.onAccess = [this](const testing::Event& access) { calls.push_back(Described(access)); };
   }
   ~LifeFixture() override { std::filesystem::current_path(previous); }
 
@@ -94,7 +81,7 @@ struct LifeFixture : ::testing::Test {
   std::filesystem::path previous;
   Calls calls;
   testing::FakeClock clock;  // an answer's waits pass in a few thousand reads
-  RecordingPort port{calls};
+  testing::FakePort port;
   RecordingFrontEnd frontEnd{calls};
   ProgramLife life{frontEnd, port, clock};
 };
@@ -174,7 +161,7 @@ TEST_F(LifeFixture, TicksPollAndOnlyChangedTextsReachTheFrontEnd) {
 
 TEST_F(LifeFixture, AFailingTickStopsTheTimerReportsAndEndsTheLoopWith1) {
   StartWell();
-  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  port.FailReadsFrom(1);
   life.Timer1_Timer();
   EXPECT_EQ(calls, (Calls{"read 889", "stop timer", "stderr quorvane: the status register cannot be read",
                           "box The status register cannot be read", "end loop 1"}));
@@ -183,6 +170,17 @@ TEST_F(LifeFixture, AFailingTickStopsTheTimerReportsAndEndsTheLoopWith1) {
   life.Timer1_Timer();
   life.Command1_Click();
   EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(LifeFixture, AWriteThatFailsInsideAnAnswerEndsItThereAndTheLoopWith1) {
+  StartWell();
+  port.status = 0x10;
+  port.FailOnlyWrite(2);  // the answer's second write, tried and failed
+  life.Timer1_Timer();
+  EXPECT_EQ(calls, (Calls{"read 889", "Label1 := Waiting for Request...", "Label1 := Sending Sequence...",
+                          "Label5 := 05:06:07", "write 890 0", "write 890 1", "stop timer",
+                          "stderr quorvane: the control register cannot be written",
+                          "box The control register cannot be written", "end loop 1"}));
 }
 
 // A stop from outside (a signal, the session's end) is a close: status 0.
@@ -212,7 +210,7 @@ TEST_F(LifeFixture, AStopEndsTheLoopWith0ButNeverBeforeTheAnswerUnderWayHasEnded
 
   calls.clear();
   port.onWrite = nullptr;
-  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  port.FailReadsFrom(1);
   life.Timer1_Timer();
   calls.clear();
   life.StopAsked();
@@ -240,7 +238,7 @@ TEST_F(LifeFixture, ATimerFailureEndsLikeAFailingTickAndOnlyOnce) {
 
 TEST_F(LifeFixture, NoTickOrClickRunsInsideTheFailureBoxOfAFailedTick) {
   StartWell();
-  port.onRead = [] { throw Failure("the status register cannot be read"); };
+  port.FailReadsFrom(1);
   frontEnd.duringBox = [&] {
     life.Timer1_Timer();
     life.Command1_Click();

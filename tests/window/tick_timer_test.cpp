@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "common/failure.h"
+#include "tick_timer_cases.h"
 #include "window/tick_timer_posix.h"
 
 namespace quorvane {
@@ -29,36 +30,11 @@ bool Readable(const TickTimer& timer) {
 
 TEST(TickTimer, PeriodsDueWhileNobodyTookThemAreCountedAndTakenAtOnce) {
   TickTimer timer(20ms);
-  EXPECT_EQ(timer.TakeExpirations(), 0u);  // never started
-  const auto start = Clock::now();
-  timer.Start();
-  std::this_thread::sleep_for(110ms);
-  const std::uint64_t taken = timer.TakeExpirations();
-  const auto elapsed = Clock::now() - start;
-  // Five came due (more if the sleep overslept), never more than the time allows.
-  EXPECT_GE(taken, 5u);
-  EXPECT_LE(taken, static_cast<std::uint64_t>(elapsed / 20ms));
-  // All of them went with that one take.
-  EXPECT_EQ(timer.TakeExpirations(), 0u);
-  EXPECT_FALSE(Readable(timer));
+  testing::ExpectPeriodsDueUntakenCountedAndTakenAtOnce(timer, [&] { return Readable(timer); });
 }
 
 TEST(TickTimer, DeadlinesLieOnWholePeriodsFromTheStartHoweverLateTheTake) {
-  constexpr auto period = 200ms;
-  TickTimer timer(period);
-  const auto start = Clock::now();
-  timer.Start();
-  // The first comes one period after the start, never before.
-  EXPECT_EQ(timer.WaitForExpirations(), 1u);
-  EXPECT_GE(Clock::now() - start, period);
-  // A take half a period late does not move the next deadline: it is the
-  // next whole period after the start, not a period after the take.
-  std::this_thread::sleep_for(period + period / 2);
-  std::uint64_t taken = 1 + timer.TakeExpirations();
-  taken += timer.WaitForExpirations();
-  const auto sinceStart = Clock::now() - start;
-  EXPECT_GE(sinceStart, taken * period);
-  EXPECT_LT(sinceStart, taken * period + period * 2 / 5) << "re-armed from the take?";
+  testing::ExpectDeadlinesOnWholePeriodsFromTheStart(200ms);
 }
 
 TEST(TickTimer, StopDisarmsDropsWhatWasDueAndAStartArmsAfresh) {

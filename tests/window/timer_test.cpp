@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -21,29 +22,29 @@
 #include "window/form1_description.h"
 #include "window/qt/form1.h"
 #include "window/qt/window_timer.h"
-#include "fakes.h"
+#include "fake_port.h"
 #include "window_test_support.h"
 
 namespace quorvane {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FailingPort;
+using testing::FakePort;
 using testing::ProcessEventsUntil;
-using testing::ScriptedPort;
+using testing::SteadyMs;
 
 WindowTimer* Timer1Of(const Form1& form) { return form.findChild<WindowTimer*>(form1::kTimer1.name); }
 
 TEST(Timer1, TheFirstTickComesAboutASecondAfterTheWindowIsMade) {
   SystemClock clock;
-  ScriptedPort port;
-  const std::int64_t made = ScriptedPort::NowMs();
+  FakePort port;
+  const std::int64_t made = SteadyMs();
   Form1 form(port, clock);
   form.Variables().PortBase = 888;
   form.StartTimer();
   form.show();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !port.readTimesMs.empty(); }, 5000));
-  const std::int64_t firstTick = port.readTimesMs[0] - made;
+  ASSERT_TRUE(ProcessEventsUntil([&] { return port.ReadCount() > 0; }, 5000));
+  const std::int64_t firstTick = port.ReadTimesMs()[0] - made;
   EXPECT_GE(firstTick, 990);
   EXPECT_LE(firstTick, 1500);
   EXPECT_EQ(form.findChild<QLabel*>("Label1")->text(), "Waiting for Request...");
@@ -51,22 +52,23 @@ TEST(Timer1, TheFirstTickComesAboutASecondAfterTheWindowIsMade) {
 
 TEST(Timer1, ATickDueDuringAnAnswerComesOnceAfterItAndMissedTicksAreDropped) {
   SystemClock clock;  // the answer's three one-second waits are real
-  ScriptedPort port;
-  port.raisedPolls = 1;
+  FakePort port;
+  port.RaiseRequestFor(1);
   Form1 form(port, clock);
   form.Variables().PortBase = 888;
   form.StartTimer();
   form.show();
   // The poll that answers, the late tick, and the next regular one.
-  ASSERT_TRUE(ProcessEventsUntil([&] { return port.readTimesMs.size() >= 3; }, 8000));
-  ASSERT_EQ(port.writeTimesMs.size(), 4u);
-  const std::int64_t answerEnd = port.writeTimesMs.back();
-  EXPECT_GE(answerEnd - port.readTimesMs[0], 2990);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return port.ReadCount() >= 3; }, 8000));
+  const std::vector<std::int64_t> reads = port.ReadTimesMs(), writes = port.WriteTimesMs();
+  ASSERT_EQ(writes.size(), 4u);
+  const std::int64_t answerEnd = writes.back();
+  EXPECT_GE(answerEnd - reads[0], 2990);
   // Three ticks fell due during the answer; one of them is delivered at once.
-  EXPECT_GE(port.readTimesMs[1], answerEnd);
-  EXPECT_LE(port.readTimesMs[1] - answerEnd, 150);
+  EXPECT_GE(reads[1], answerEnd);
+  EXPECT_LE(reads[1] - answerEnd, 150);
   // The others are not made up: the next tick is a whole period later.
-  const std::int64_t gap = port.readTimesMs[2] - port.readTimesMs[1];
+  const std::int64_t gap = reads[2] - reads[1];
   EXPECT_GE(gap, 800);
   EXPECT_LE(gap, 1300);
 }
@@ -92,6 +94,20 @@ TEST(Timer1, ManyPeriodsDueAtOnceMakeOneTickAndAStoppedTimerMakesNone) {
   EXPECT_FALSE(ProcessEventsUntil([&] { return ticks > 2; }, 600));
 }
 
+// A run of the loop (or of the whole life) that ends the program: its
+// status, and the first line it wrote to standard error (the platform may
+// add notes of its own after ours).
+struct Ending {
+  int status;
+  std::string firstErrorLine;
+};
+Ending RunCapturingStderr(const std::function<int()>& run) {
+  ::testing::internal::CaptureStderr();
+  const int status = run();
+  const std::string text = ::testing::internal::GetCapturedStderr();
+  return {status, text.substr(0, text.find('\n') + 1)};
+}
+
 // Dismisses the failure box once it has been up for `keepOpenMs`,
 // remembering what it said.
 struct FailureBoxWatcher {
@@ -115,37 +131,24 @@ struct FailureBoxWatcher {
   QString caption, text;
 };
 
-// A port whose every poll fails, counting them.
-class CountingFailingPort final : public PortIo {
- public:
-  std::int16_t Inp32(std::int16_t) override {
-    ++reads;
-    throw Failure("the status register cannot be read");
-  }
-  void Out32(std::int16_t, std::int16_t) override {}
-  int reads = 0;
-};
-
 TEST(Timer1, AFailingTickStopsTheTimerShowsTheFailureAndEndsTheLoopWithStatus1) {
   SystemClock clock;
-  CountingFailingPort port;
+  FakePort port;
+  port.FailReadsFrom(1);
   Form1 form(port, clock);
   form.StartTimer();
   form.show();
   // The box stays up for more than two periods: no tick may poll behind it.
   FailureBoxWatcher watcher(2500);
   QTimer::singleShot(15000, [] { QCoreApplication::exit(99); });  // never hang
-  ::testing::internal::CaptureStderr();
-  const int status = QApplication::exec();
-  const std::string stderrText = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(port.reads, 1);
+  const Ending ending = RunCapturingStderr(QApplication::exec);
+  EXPECT_EQ(ending.status, 1);
+  EXPECT_EQ(port.ReadCount(), 1);
+  EXPECT_EQ(port.WriteCount(), 0);
   EXPECT_FALSE(Timer1Of(form)->isActive());
   EXPECT_EQ(watcher.caption, form1::kCaption);
   EXPECT_EQ(watcher.text, "The status register cannot be read");
-  // The platform may add notes of its own; ours is the first line.
-  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
-            "quorvane: the status register cannot be read\n");
+  EXPECT_EQ(ending.firstErrorLine, "quorvane: the status register cannot be read\n");
 }
 
 // The timerfds this process has open.
@@ -161,7 +164,7 @@ std::set<int> OpenTimerDescriptors() {
 
 TEST(Timer1, ATimerThatCannotBeReadStopsAndEndsTheProgramLikeAFailingTick) {
   SystemClock clock;
-  ScriptedPort port;
+  FakePort port;
   Form1 form(port, clock);
   form.Variables().PortBase = 888;
   const std::set<int> before = OpenTimerDescriptors();
@@ -177,33 +180,28 @@ TEST(Timer1, ATimerThatCannotBeReadStopsAndEndsTheProgramLikeAFailingTick) {
   form.show();
   FailureBoxWatcher watcher;
   QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });  // never hang
-  ::testing::internal::CaptureStderr();
-  const int status = QApplication::exec();
-  const std::string stderrText = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 1);
-  EXPECT_TRUE(port.readTimesMs.empty());
+  const Ending ending = RunCapturingStderr(QApplication::exec);
+  EXPECT_EQ(ending.status, 1);
+  EXPECT_EQ(port.ReadCount(), 0);
   EXPECT_FALSE(Timer1Of(form)->isActive());
   EXPECT_EQ(watcher.text, "Cannot read Timer1's timer: Bad file descriptor");
-  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
-            "quorvane: cannot read Timer1's timer: Bad file descriptor\n");
+  EXPECT_EQ(ending.firstErrorLine, "quorvane: cannot read Timer1's timer: Bad file descriptor\n");
 }
 
 // The whole run as the program's entry makes it, with a start-up that fails:
 // the box names the failure, the window never shows, and the status is 1.
 TEST(Timer1, AFailedLoadStopsTheTimerAndNeverShowsTheWindow) {
   SystemClock clock;
-  FailingPort port;
+  FakePort port;
+  port.FailEverything();
   Form1 form(port, clock);
   FailureBoxWatcher watcher;
-  ::testing::internal::CaptureStderr();
-  const int status = form.Life().Run();
-  const std::string stderrText = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 1);
+  const Ending ending = RunCapturingStderr([&] { return form.Life().Run(); });
+  EXPECT_EQ(ending.status, 1);
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(Timer1Of(form)->isActive());
   EXPECT_EQ(watcher.text, "The control register cannot be written");
-  EXPECT_EQ(stderrText.substr(0, stderrText.find('\n') + 1),
-            "quorvane: the control register cannot be written\n");
+  EXPECT_EQ(ending.firstErrorLine, "quorvane: the control register cannot be written\n");
 }
 
 }  // namespace

@@ -9,12 +9,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
-#include <thread>
 #include <vector>
 
 #include "common/system_clock.h"
-#include "port/port_io.h"
+#include "fake_port.h"
+#include "tick_timer_cases.h"
 #include "window/tick_timer.h"
 #include "window/tick_timer_win32.h"
 #include "window/win32/form1.h"
@@ -24,17 +23,12 @@ namespace quorvane {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;  // the performance counter, as the timer's
 
 // How many times longer a wait may take: Wine under emulation is slower.
 std::int64_t Slack() {
   const char* factor = std::getenv("WINE_TIME_FACTOR");
   const long value = factor ? std::atol(factor) : 1;
   return value > 0 ? value : 1;
-}
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
 bool Signalled(const TickTimer& timer) {
@@ -44,18 +38,9 @@ bool Signalled(const TickTimer& timer) {
 
 TEST(TickTimerWin32, PeriodsDueWhileNobodyTookThemAreCountedAndTakenAtOnce) {
   TickTimer timer(50ms);
-  EXPECT_EQ(timer.TakeExpirations(), 0u);  // never started
   EXPECT_EQ(WaitHandle(timer), nullptr) << "nothing to wait for before the start";
-  const auto start = Clock::now();
-  timer.Start();
-  std::this_thread::sleep_for(275ms);
-  const std::uint64_t taken = timer.TakeExpirations();
-  const auto elapsed = Clock::now() - start;
-  EXPECT_GE(taken, 5u);
-  EXPECT_LE(taken, static_cast<std::uint64_t>(elapsed / 50ms));
-  // All of them went with that one take, and the handle waits for the next.
-  EXPECT_EQ(timer.TakeExpirations(), 0u);
-  EXPECT_FALSE(Signalled(timer));
+  // And once they are taken, the handle waits for the next.
+  testing::ExpectPeriodsDueUntakenCountedAndTakenAtOnce(timer, [&] { return Signalled(timer); });
 
   timer.Stop();
   EXPECT_EQ(WaitHandle(timer), nullptr) << "a message loop would wake for a stopped timer";
@@ -63,66 +48,46 @@ TEST(TickTimerWin32, PeriodsDueWhileNobodyTookThemAreCountedAndTakenAtOnce) {
 }
 
 TEST(TickTimerWin32, DeadlinesLieOnWholePeriodsFromTheStartHoweverLateTheTake) {
-  constexpr auto period = 300ms;
-  TickTimer timer(period);
-  const auto start = Clock::now();
-  timer.Start();
-  // The first comes one period after the start, never before.
-  EXPECT_EQ(timer.WaitForExpirations(), 1u);
-  EXPECT_GE(Clock::now() - start, period);
-  // A take half a period late does not move the next deadline.
-  std::this_thread::sleep_for(period + period / 2);
-  std::uint64_t taken = 1 + timer.TakeExpirations();
-  taken += timer.WaitForExpirations();
-  const auto sinceStart = Clock::now() - start;
-  EXPECT_GE(sinceStart, taken * period);
-  EXPECT_LT(sinceStart, taken * period + period * 2 / 5 * Slack()) << "re-armed from the take?";
+  testing::ExpectDeadlinesOnWholePeriodsFromTheStart(300ms, Slack());
 }
 
-// A port whose request line is raised for the next `raisedPolls` polls; it
-// records when each access happened, whether a poll came inside an answer,
-// and ends the message loop after `pollsToRun` polls.
-class ScriptedPort final : public PortIo {
- public:
-  std::int16_t Inp32(std::int16_t) override {
-    readTimesMs.push_back(NowMs());
-    if (answering) pollInsideAnAnswer = true;
-    if (static_cast<int>(readTimesMs.size()) == pollsToRun) PostQuitMessage(0);
-    if (raisedPolls > 0) {
-      --raisedPolls;
-      answering = true;
-      return 0x10;
-    }
-    return 0;
+// Ends the message loop at the `pollsToRun`th poll, and notes whether a
+// poll came inside an answer: from a raised poll until the answer's fourth
+// write.
+struct PollWatch {
+  explicit PollWatch(testing::FakePort& port, int pollsToRun = 1) {
+    port.onRead = [&port, this, pollsToRun] {
+      if (answering) pollInsideAnAnswer = true;
+      if (port.ReadCount() == pollsToRun) PostQuitMessage(0);
+      if (port.Reads().back().value & port_map::kRequestMask) {
+        answering = true;
+        writesBefore = port.WriteCount();
+      }
+    };
   }
-  void Out32(std::int16_t, std::int16_t value) override {
-    writeTimesMs.push_back(NowMs());
-    if (onWrite) onWrite();
-    if (writeTimesMs.size() == 5) answering = false;  // the start-up's write, then four
-    (void)value;
+  // Called from the port's onWrite.
+  void Written(const testing::FakePort& port) {
+    if (answering && port.WriteCount() == writesBefore + 4) answering = false;
   }
-
-  int raisedPolls = 0;
-  int pollsToRun = 1;
   bool answering = false;
   bool pollInsideAnAnswer = false;
-  std::vector<std::int64_t> readTimesMs, writeTimesMs;
-  std::function<void()> onWrite;
+  long writesBefore = 0;
 };
 
 TEST(Timer1Win32, TheFirstTickComesAboutASecondAfterTheWindowIsMade) {
   SystemClock clock;
-  ScriptedPort port;
+  testing::FakePort port;
+  PollWatch watch(port);
   win32::Form1 form(port, clock);
   form.Life().Variables().PortBase = 888;
   // The program's life starts Timer1 as the window is made (making it
   // takes long under emulation, which is not the timer's).
-  const std::int64_t made = NowMs();
+  const std::int64_t made = testing::SteadyMs();
   form.StartTimer();
   // A stopped Form1 loop has nothing to end it: the first poll does.
   form.RunEventLoop();
-  ASSERT_EQ(port.readTimesMs.size(), 1u);
-  const std::int64_t firstTick = port.readTimesMs[0] - made;
+  ASSERT_EQ(port.ReadCount(), 1);
+  const std::int64_t firstTick = port.ReadTimesMs()[0] - made;
   EXPECT_GE(firstTick, 999);
   EXPECT_LE(firstTick, 1000 + 300 * Slack());
   EXPECT_EQ(form.Life().Text(form1::kStatusLine), "Waiting for Request...");
@@ -130,34 +95,36 @@ TEST(Timer1Win32, TheFirstTickComesAboutASecondAfterTheWindowIsMade) {
 
 TEST(Timer1Win32, ATickDueDuringAnAnswerComesOnceAfterItAndNoTickRunsInsideAnother) {
   SystemClock clock;  // the answer's three one-second waits are real
-  ScriptedPort port;
-  port.raisedPolls = 1;
-  port.pollsToRun = 3;  // the poll that answers, the late tick, the next regular one
-  port.writeTimesMs.push_back(NowMs());  // stands for the start-up's write
+  testing::FakePort port;
+  port.RaiseRequestFor(1);
+  PollWatch watch(port, 3);  // the poll that answers, the late tick, the next regular one
+  port.Out32(port_map::kControl, port_map::kAnswerIdle);  // stands for the start-up's write
   win32::Form1 form(port, clock);
   // Messages arrive during the answer; none may start a tick inside it.
   const HWND window = FindWindowW(QUORVANE_FORM1_CLASS, nullptr);
   port.onWrite = [&] {
+    watch.Written(port);
     PostMessageW(window, WM_NULL, 0, 0);
     PostMessageW(window, WM_TIMER, 1, 0);
   };
   form.Life().Variables().PortBase = 888;
   form.StartTimer();
   form.RunEventLoop();
-  ASSERT_EQ(port.readTimesMs.size(), 3u);
-  ASSERT_EQ(port.writeTimesMs.size(), 5u);
-  EXPECT_FALSE(port.pollInsideAnAnswer);
-  const std::int64_t answerEnd = port.writeTimesMs.back();
-  EXPECT_GE(answerEnd - port.readTimesMs[0], 2990);
+  const std::vector<std::int64_t> reads = port.ReadTimesMs(), writes = port.WriteTimesMs();
+  ASSERT_EQ(reads.size(), 3u);
+  ASSERT_EQ(writes.size(), 5u);
+  EXPECT_FALSE(watch.pollInsideAnAnswer);
+  const std::int64_t answerEnd = writes.back();
+  EXPECT_GE(answerEnd - reads[0], 2990);
   // Three ticks fell due during the answer; one of them is delivered at once.
-  EXPECT_GE(port.readTimesMs[1], answerEnd);
-  EXPECT_LE(port.readTimesMs[1] - answerEnd, 150 * Slack());
+  EXPECT_GE(reads[1], answerEnd);
+  EXPECT_LE(reads[1] - answerEnd, 150 * Slack());
   // The others are not made up: the next tick is on the next whole period.
-  const std::int64_t gap = port.readTimesMs[2] - port.readTimesMs[1];
+  const std::int64_t gap = reads[2] - reads[1];
   EXPECT_GE(gap, 700);
   EXPECT_LE(gap, 1000 + 300 * Slack());
   // Whole periods from the start: the third poll is five periods after it.
-  EXPECT_NEAR(static_cast<double>(port.readTimesMs[2] - port.readTimesMs[0]), 4000.0, 50.0 * Slack());
+  EXPECT_NEAR(static_cast<double>(reads[2] - reads[0]), 4000.0, 50.0 * Slack());
 }
 
 }  // namespace

@@ -5,52 +5,45 @@
 // from its own copy so each test gets a library that has not yet opened any
 // state file, even when the tests run in one process.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "command_output.h"
 #include "port/inpout_abi.h"
+#include "shared_library.h"
 #include "temp_folder.h"
 
 namespace quorvane::simport::testing {
 
+// The library's four operations, from a copy of it made at `copy`.
 class PortLibrary {
- public:
-  explicit PortLibrary(const std::filesystem::path& copy) {
-    std::filesystem::copy_file(SIMULATED_PORT_LIBRARY, copy);
-    handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) throw std::runtime_error(dlerror());
-    inp32 = Find<Inp32Function>("Inp32");
-    out32 = Find<Out32Function>("Out32");
-    isOpen = Find<IsInpOutDriverOpenFunction>("IsInpOutDriverOpen");
-    lastError = Find<InpOutLastErrorFunction>("InpOutLastError");
-  }
-  ~PortLibrary() { dlclose(handle_); }
-  PortLibrary(const PortLibrary&) = delete;
-  PortLibrary& operator=(const PortLibrary&) = delete;
+  quorvane::testing::SharedLibrary library_;  // first: the operations come from it
 
-  Inp32Function inp32;
-  Out32Function out32;
-  IsInpOutDriverOpenFunction isOpen;
-  InpOutLastErrorFunction lastError;
+ public:
+  explicit PortLibrary(const std::filesystem::path& copy)
+      : library_(CopiedTo(copy)),
+        inp32(library_.Find<Inp32Function>("Inp32")),
+        out32(library_.Find<Out32Function>("Out32")),
+        isOpen(library_.Find<IsInpOutDriverOpenFunction>("IsInpOutDriverOpen")),
+        lastError(library_.Find<InpOutLastErrorFunction>("InpOutLastError")) {}
+
+  const Inp32Function inp32;
+  const Out32Function out32;
+  const IsInpOutDriverOpenFunction isOpen;
+  const InpOutLastErrorFunction lastError;
 
  private:
-  template <typename Function>
-  Function Find(const char* name) {
-    auto* address = reinterpret_cast<Function>(dlsym(handle_, name));
-    if (!address) throw std::runtime_error(std::string("no symbol ") + name);
-    return address;
+  static const std::filesystem::path& CopiedTo(const std::filesystem::path& copy) {
+    std::filesystem::copy_file(SIMULATED_PORT_LIBRARY, copy);
+    return copy;
   }
-  void* handle_ = nullptr;
 };
 
 struct ToolResult {
@@ -58,17 +51,14 @@ struct ToolResult {
   std::string output;
 };
 
-// quorvane-simport with these arguments, on the test's state file. A tool
-// that hangs is stopped after 30 s (exit code 124).
+// quorvane-simport with these arguments (words apart by spaces), on the
+// test's state file. A tool that hangs is killed after 30 s.
 inline ToolResult RunTool(const std::string& arguments) {
-  const std::string command = std::string("timeout 30 ") + SIMPORT_TOOL + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return {-1, "cannot start " + command};
-  std::string output;
-  std::array<char, 256> buffer;
-  while (std::fgets(buffer.data(), buffer.size(), pipe)) output += buffer.data();
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  std::vector<std::string> words{SIMPORT_TOOL};
+  std::istringstream split(arguments);
+  for (std::string word; split >> word;) words.push_back(word);
+  const quorvane::testing::CommandResult result = quorvane::testing::RunCommand(words);
+  return {result.exitCode, result.standardOutput + result.standardError};
 }
 
 class SimulatedPortTest : public ::testing::Test {

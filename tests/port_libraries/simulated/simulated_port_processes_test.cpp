@@ -4,10 +4,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cerrno>  // program_invocation_short_name
 #include <fstream>
 #include <functional>
@@ -17,17 +18,17 @@
 #include "port_libraries/simulated/shared_state_file.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
+#include "child_process.h"
 #include "simulated_port_fixture.h"
 
 namespace quorvane::simport::testing {
 namespace {
 
-// Runs body in a child process, which ends with its result as exit code.
-pid_t Spawn(const std::function<int()>& body) {
-  const pid_t child = fork();
-  if (child == 0) _exit(body());
-  return child;
-}
+using namespace std::chrono_literals;
+using quorvane::testing::ChildProcess;
+
+// How long a child may take before it counts as hung and is killed.
+constexpr auto kChildBound = 60s;
 
 // The file opened as the port library opens it, without the mark that
 // makes it one program's: only one process may drive the port, but the ring
@@ -42,12 +43,6 @@ std::unique_ptr<SharedStateFile> OpenUnheld(const std::string& path) {
 void Record(SharedStateFile& file, std::int16_t port, std::int16_t value) {
   RecordAccess(*file.State(), AccessKind::kWrite, port, value,
                static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds()));
-}
-
-int ExitCode(pid_t child) {
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 using SimulatedPortProcesses = SimulatedPortTest;
@@ -123,9 +118,10 @@ TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
   SimulatedPort port(StatePath());
   AccessReader reader(port);
   Gate gate;
-  std::vector<pid_t> writers;
+  std::vector<ChildProcess> writers;
+  writers.reserve(kWriters);
   for (int writer = 0; writer < kWriters; ++writer) {
-    writers.push_back(Spawn([&, writer] {
+    writers.push_back(ChildProcess::Function([&, writer] {
       const auto file = OpenUnheld(StatePath().string());
       if (!file) return 1;
       gate.WaitInChild();
@@ -159,16 +155,12 @@ TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
       }
     }
   };
-  std::vector<pid_t> running = writers;
-  while (!running.empty()) {
-    std::erase_if(running, [&](pid_t writer) {
-      int status = 0;
-      if (waitpid(writer, &status, WNOHANG) != writer) return false;
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
-      return true;
-    });
-    check(reader.ReadNew());
-  }
+  const auto anyRunning = [&] {
+    return std::any_of(writers.begin(), writers.end(), [](ChildProcess& writer) { return writer.Running(); });
+  };
+  const auto deadline = std::chrono::steady_clock::now() + kChildBound;
+  while (anyRunning() && std::chrono::steady_clock::now() < deadline) check(reader.ReadNew());
+  for (ChildProcess& writer : writers) EXPECT_EQ(writer.Finish(0ms), 0) << "a writer failed or hung";
   check(reader.ReadNew());
   EXPECT_EQ(bad, 0);
   EXPECT_EQ(checked + reader.Lost(), static_cast<std::uint64_t>(kWriters * kWritesEach));
@@ -185,9 +177,10 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
     std::filesystem::remove(StatePath());
     if (empty) quorvane::testing::WriteAll(StatePath(), "");
     Gate gate;
-    std::vector<pid_t> creators;
+    std::vector<ChildProcess> creators;
+    creators.reserve(kCreators);
     for (int i = 0; i < kCreators; ++i) {
-      creators.push_back(Spawn([&, i] {
+      creators.push_back(ChildProcess::Function([&, i] {
         gate.WaitInChild();
         const auto file = OpenUnheld(StatePath().string());
         if (!file) return 1;
@@ -196,7 +189,7 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
       }));
     }
     gate.Open();
-    for (pid_t creator : creators) EXPECT_EQ(ExitCode(creator), 0);
+    for (ChildProcess& creator : creators) EXPECT_EQ(creator.Finish(kChildBound), 0);
 
     SimulatedPort port(StatePath());
     EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators)) << "no creator reset another's write";
@@ -237,13 +230,12 @@ TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX), 0);
 
-    const pid_t child = Spawn([&] {
-      alarm(30);  // a hang ends the child with SIGALRM
+    ChildProcess child = ChildProcess::Function([&] {
       auto library = LoadLibrary();
       const bool open = library->isOpen() == 1;
       return !open && library->lastError() == (complete ? heldByUs : held) ? 0 : 2;
     });
-    EXPECT_EQ(ExitCode(child), 0);
+    EXPECT_EQ(child.Finish(30s), 0) << "-9: hung, and killed";
     const ToolResult status = RunTool("status");
     EXPECT_EQ(status.exitCode, complete ? 0 : 1) << status.output;
     if (!complete) {
