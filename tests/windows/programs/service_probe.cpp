@@ -7,10 +7,11 @@
 //                                    a line, and "non-crash-failures 0|1";
 //                                    or "unknown LEVEL error CODE" for a
 //                                    setting the manager does not give
-//   service_probe hold SECONDS       does nothing for that long: a Windows
-//                                    process that keeps the Wine session,
-//                                    and with it the service, alive between
-//                                    the commands of a test
+//   service_probe hold SECONDS       prints "holding", then does nothing for
+//                                    that long: a Windows process that keeps
+//                                    the Wine session, and with it the
+//                                    service, alive between the commands of
+//                                    a test
 //
 // Exit status 0 when done, 1 when the service cannot be reached, 2 on bad
 // usage. One fact a line.
@@ -73,6 +74,10 @@ int Recovery(const wchar_t* name) {
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wcscmp(argv[1], L"recovery") == 0) return Recovery(argv[2]);
   if (argc == 3 && std::wcscmp(argv[1], L"hold") == 0) {
+    // Once this runs, the session's system processes (the manager among
+    // them) have started, from this process's environment.
+    std::printf("holding\n");
+    std::fflush(stdout);
     Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) * 1000);
     return 0;
   }
