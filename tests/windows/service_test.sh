@@ -3,7 +3,8 @@
 # with /SERVICE, as an administrator sets up a PC that must answer from boot:
 #
 #  - the service is registered to start at boot as LocalService, with its
-#    event source, and no Startup shortcut is made;
+#    event source, and no Startup shortcut is made; started by hand, its
+#    program says it runs only as a service;
 #  - with no inpout32.dll yet, its start fails: the manager sees it stopped
 #    with the service's own error code, and the reason is in the event log;
 #  - with the simulated inpout32.dll placed, started again, it answers the
@@ -115,6 +116,12 @@ source_config=$(reg_query "$event_source_key")
 echo "$source_config"
 expect_match "event source's message file" "$source_config" \
   'EventMessageFile +REG_EXPAND_SZ +C:\\Program Files\\Quorvane\\quorvane-service.exe'
+
+# Started by hand, it says what it is.
+timeout "$(limit 60)" "$WINE" "$program_folder/quorvane-service.exe" >/dev/null 2>"$RUN_FOLDER/by-hand.err"
+expect_equal "started by hand, exit status" "$?" 1
+expect_match "started by hand" "$(tr -d '\r' <"$RUN_FOLDER/by-hand.err")" \
+  '^quorvane: quorvane-service.exe runs only as a Windows service, started by the Service Control Manager'
 
 echo "the installer started it with no inpout32.dll: it stops with its own error code"
 query=$(wait_state STOPPED "$(limit 30)")
