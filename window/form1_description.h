@@ -54,6 +54,11 @@ enum class ControlKind { kLabel, kPushButton };
 // The Status display's fields, and the label that shows each.
 enum class StatusField { kNone, kStatusLine, kLastRestart, kLastRequest };
 
+// A field's name where its texts are written out rather than shown (the
+// text front end's lines, the service's event log): "status", "last
+// restart", "last request".
+const char* FieldName(StatusField field);
+
 // In a text a fixed box must hold, this stands for any digit: a front end
 // measures it as its font's widest digit.
 inline constexpr char kAnyDigit = '#';

@@ -5,9 +5,13 @@
 # and no function that came after Windows 7 (those are looked up at run
 # time).
 #
-# usage: check_program.sh Quorvane.exe
+# The service's program, quorvane-service.exe, is checked the same way as a
+# console program.
+#
+# usage: check_program.sh Quorvane.exe [gui|console]
 set -u
 exe=$1
+subsystem=${2:-gui}
 objdump=i686-w64-mingw32-objdump
 headers=$("$objdump" -p "$exe") || { echo "FAIL: cannot read $exe"; exit 1; }
 
@@ -27,7 +31,12 @@ field() { awk -v name="$1" '$1 == name { print $2 }' <<<"$headers"; }
 
 [[ $(field Magic) == 010b ]] || fail "not a 32-bit (PE32) program: Magic $(field Magic)"
 grep -q "^architecture: i386" <<<"$("$objdump" -f "$exe")" || fail "not an i386 program"
-[[ $(field Subsystem) == 00000002 ]] || fail "not a GUI program: Subsystem $(field Subsystem)"
+case $subsystem in
+  gui) expected_subsystem=00000002 ;;
+  console) expected_subsystem=00000003 ;;
+  *) echo "usage: $0 PROGRAM.exe [gui|console]"; exit 2 ;;
+esac
+[[ $(field Subsystem) == "$expected_subsystem" ]] || fail "not a $subsystem program: Subsystem $(field Subsystem)"
 for version in MajorSubsystemVersion:6 MinorSubsystemVersion:1 MajorOSystemVersion:6 MinorOSystemVersion:1; do
   [[ $(field "${version%:*}") == "${version#*:}" ]] ||
     fail "${version%:*} is $(field "${version%:*}"), not ${version#*:} (Windows 7)"

@@ -15,23 +15,13 @@
 #include "common/failure.h"
 #include "common/system_clock.h"
 #include "port/inpout.h"
-#include "window/form1_description.h"
 #include "window/console/console_wait.h"
+#include "window/form1_description.h"
 #include "window/program_life.h"
 #include "window/tick_timer.h"
 
 namespace quorvane {
 namespace {
-
-const char* FieldName(form1::StatusField field) {
-  switch (field) {
-    case form1::StatusField::kStatusLine: return "status";
-    case form1::StatusField::kLastRestart: return "last restart";
-    case form1::StatusField::kLastRequest: return "last request";
-    case form1::StatusField::kNone: break;
-  }
-  return "text";
-}
 
 class ConsoleWindow final : public FrontEnd {
  public:
@@ -79,7 +69,7 @@ class ConsoleWindow final : public FrontEnd {
  private:
   void Print(std::size_t control, const std::string& text) {
     std::printf("%s  %-13s %s\n", TimeText(clock_.Local()).c_str(),
-                FieldName(form1::kControls[control].shows), text.c_str());
+                form1::FieldName(form1::kControls[control].shows), text.c_str());
     std::fflush(stdout);
   }
 

@@ -3,7 +3,7 @@
 # icacls does nothing): the data folder's rights are set on the folder
 # itself (/L), inherit nothing from ProgramData, and give no group of users
 # (Users, Authenticated Users, Everyone, INTERACTIVE) more than read; the
-# owner is Administrators.
+# owner is Administrators; the service's account may modify, no more.
 #
 # usage: check_data_folder_rights.sh QUORVANE_NSH
 set -u
@@ -32,6 +32,14 @@ for line in "${lines[@]}"; do
     done
   fi
 done
+# The service's account (LocalService) writes its restart log there: it may
+# modify, never change the rights or take the folder, and only where the
+# service is the way chosen; otherwise its right is removed.
+service_grants=$(grep -o '\*${QUORVANE_SERVICE_ACCOUNT_SID}:[^ '"'"']*' <<<"$(printf '%s\n' "${lines[@]}")")
+[[ $service_grants == '*${QUORVANE_SERVICE_ACCOUNT_SID}:(OI)(CI)M' ]] ||
+  fail "the service's account is granted '$service_grants', expected modify only"
+grep -q '^!define QUORVANE_SERVICE_ACCOUNT_SID "S-1-5-19"$' "$script" || fail "the service's account is not LocalService"
+grep -q '/remove:g \*${QUORVANE_SERVICE_ACCOUNT_SID} /L' "$script" || fail "the service's right is never removed"
 ((owner_set)) || fail "the owner is not set to Administrators"
 ((rights_set)) || fail "the rights are not set"
 if ((failures)); then echo "$failures check(s) failed"; exit 1; fi

@@ -2,14 +2,15 @@
 # The installer run silently under Wine, as an administrator installs it.
 # First with the data folder's name taken by a link to another folder (as a
 # user could make it before the install; Wine shows it as a reparse point):
-# refused, nothing installed, nothing put behind the link. Then as usual:
-# Quorvane.exe and its README under Program Files and nothing else (no
-# inpout32.dll, no bench folder), the data folder, and the Start menu and
-# Startup shortcuts, both starting the program in the local application
-# data folder of whoever logs on. The program started as the Startup
-# shortcut says, with the simulated inpout32.dll from the ZIP's bench
-# folder placed beside it, writes one log line in that user's folder and
-# answers the Linux supervisor. The silent uninstaller then removes the
+# refused, nothing installed, nothing put behind the link. Then as usual
+# (silent without /SERVICE: the window at every logon): Quorvane.exe, the
+# service's program and the README under Program Files and nothing else (no
+# inpout32.dll, no bench folder), the data folder, no service registered,
+# and the Start menu and Startup shortcuts, both starting the program in
+# the local application data folder of whoever logs on. The program
+# started as the Startup shortcut says, with the simulated inpout32.dll
+# from the ZIP's bench folder placed beside it, writes one log line in that
+# user's folder and answers the Linux supervisor. The silent uninstaller then removes the
 # program and the shortcuts and keeps the log.
 # Runs inside with_wine.sh; the environment names:
 #   PACKAGES     the folder of the installer and the ZIP (pack.sh)
@@ -53,12 +54,14 @@ echo "installing $(basename "$installer")"
 timeout "$(limit 120)" "$WINE" "$installer" /S
 expect_equal "installer's exit status" "$?" 0
 
-installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | sort)
+installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | LC_ALL=C sort)
 echo "installed in $program_folder:" $installed
-expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe'
+expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe\n./quorvane-service.exe'
 [[ -d $(linux_path "$data_folder") && ! -L $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
 # (Wine's icacls does nothing: the rights themselves are checked in the
 # installer's script, check_data_folder_rights.sh.)
+"$WINE" reg query 'HKLM\System\CurrentControlSet\Services\Quorvane' >/dev/null 2>&1 &&
+  fail "a service registered by an install for the window"
 
 for link in "$start_menu_link" "$startup_link"; do
   fields=$("$PYTHON" "$SHELL_LINK" "$(linux_path "$link")")

@@ -1,0 +1,17 @@
+#pragma once
+
+// The service's working folder: the machine's data folder, Quorvane under
+// %ProgramData% (C:\ProgramData\Quorvane), which the installer makes and
+// lets the service's account write. Its restart log, Quorvane.log, goes
+// there. Windows only.
+
+namespace quorvane::win32_service {
+
+// Makes the data folder the working folder, found from the system's known
+// folder, not from wherever the Service Control Manager started the
+// program (the system folder). Throws Failure naming the folder and the
+// reason; a missing folder is not made here (its rights are the
+// installer's to set).
+void WorkInDataFolder();
+
+}  // namespace quorvane::win32_service
