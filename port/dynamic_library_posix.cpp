@@ -14,7 +14,8 @@ std::string LastLoaderError() {
 
 }  // namespace
 
-DynamicLibrary::DynamicLibrary(const std::string& fileName) : handle_(dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+DynamicLibrary::DynamicLibrary(const std::string& fileName)
+    : handle_(dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL)) {
   if (!handle_) throw Failure("cannot load the port library " + fileName + ": " + LastLoaderError());
 }
 

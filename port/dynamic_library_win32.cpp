@@ -105,7 +105,8 @@ void* LoadFromTrustedFolders(const std::string& fileName, bool searchFlags, std:
     // not whole lies under the program's folder, never the working folder.
     const std::wstring path = IsWhole(name) ? name : programFolder + L"\\" + name;
     *where = Utf8(path);
-    loaded = Load(path, searchFlags ? kSearchLoadedDllsFolder | kSearchSystemFolder : LOAD_WITH_ALTERED_SEARCH_PATH);
+    loaded = Load(
+        path, searchFlags ? kSearchLoadedDllsFolder | kSearchSystemFolder : LOAD_WITH_ALTERED_SEARCH_PATH);
   } else if (searchFlags) {
     *where = "the program's folder " + Utf8(programFolder) + " or the system folder " + Utf8(SystemFolder());
     loaded = Load(name, kSearchApplicationFolder | kSearchSystemFolder);

@@ -30,8 +30,7 @@ DynamicLibrary& InpoutLibrary::Library() {
   auto library = std::make_unique<DynamicLibrary>(fileName_);
   const auto isOpen =
       reinterpret_cast<IsInpOutDriverOpenFunction>(library->Find("IsInpOutDriverOpen", nullptr));
-  const auto lastError =
-      reinterpret_cast<InpOutLastErrorFunction>(library->Find("InpOutLastError", nullptr));
+  const auto lastError = reinterpret_cast<InpOutLastErrorFunction>(library->Find("InpOutLastError", nullptr));
   if (isOpen && isOpen() == 0) {
     std::string reason = "its driver is not open";
     if (lastError) {
@@ -49,8 +48,7 @@ void* InpoutLibrary::Operation(const char* name) {
   DynamicLibrary& library = Library();
   std::string reason;
   void* address = library.Find(name, &reason);
-  if (!address)
-    throw Failure("the port library " + fileName_ + " has no operation " + name + ": " + reason);
+  if (!address) throw Failure("the port library " + fileName_ + " has no operation " + name + ": " + reason);
   return address;
 }
 

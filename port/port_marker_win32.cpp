@@ -28,7 +28,7 @@ std::string TakePortMark() {
   const HANDLE handle = CreateMutexW(nullptr, FALSE, name.c_str());
   const DWORD error = GetLastError();
   std::string held = "the parallel port at " + std::to_string(port_map::kBase) +
-                           " is held by another program: another copy of Quorvane runs";
+                     " is held by another program: another copy of Quorvane runs";
   // The creator's default security shuts other users out of its mutex: a
   // copy in another user's session.
   if (!handle && error == ERROR_ACCESS_DENIED) return held + " in another user's session";

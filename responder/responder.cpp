@@ -6,14 +6,14 @@
 
 namespace quorvane {
 
-Responder::Responder(FormVariables& variables, PortIo& port, StatusDisplay& display,
-                     const Clock& clock)
+Responder::Responder(FormVariables& variables, PortIo& port, StatusDisplay& display, const Clock& clock)
     : variables_(variables), port_(port), display_(display), clock_(clock) {}
 
 void Responder::Timer1_Timer() { CheckForSignal(); }
 
 void Responder::CheckForSignal() {
-  const std::int16_t status = port_.Inp32(static_cast<std::int16_t>(variables_.PortBase + port_map::kStatusOffset));
+  const std::int16_t status =
+      port_.Inp32(static_cast<std::int16_t>(variables_.PortBase + port_map::kStatusOffset));
   // Only the request bit counts; the quotient is exactly 0 or 1.
   variables_.RequestFlag =
       static_cast<std::int16_t>((status & port_map::kRequestMask) / port_map::kRequestMask);

@@ -35,8 +35,8 @@ void AppendOnlyFile::AppendWhole(const std::string& bytes) {
   // land stays as a line cut short, and the next start begins its own line
   // after it.
   if (written != bytes.size())
-    Fail("write", "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) +
-                      " bytes were written");
+    Fail("write",
+         "only " + std::to_string(written) + " of " + std::to_string(bytes.size()) + " bytes were written");
 }
 
 std::string AppendOnlyFile::FullName(const std::filesystem::path& file) {
@@ -51,7 +51,8 @@ std::string AppendOnlyFile::FullName(const std::filesystem::path& file) {
   const auto separator = [](auto c) {
     return c == '/' || c == std::filesystem::path::preferred_separator;  // NOLINT(misc-redundant-expression)
   };
-  const bool whole = file.is_absolute() || (native.size() > 2 && separator(native[0]) && separator(native[1]));
+  const bool whole =
+      file.is_absolute() || (native.size() > 2 && separator(native[0]) && separator(native[1]));
   std::error_code error;
   const std::filesystem::path full = whole ? file : std::filesystem::absolute(file, error);
   const std::u8string name = (error ? file : full).u8string();

@@ -28,8 +28,8 @@ struct FileEnd {
 // is. A link that could lead the line into someone else's file is refused:
 // on Windows any reparse point (a symbolic link, a junction); on POSIX
 // systems, in a folder other users may change, a symbolic link, a file with
-// other hard links or another user's file. The system-specific part lives behind this class, one file per platform
-// (append_only_file_posix.cpp, append_only_file_win32.cpp).
+// other hard links or another user's file. The system-specific part lives behind this class, one file per
+// platform (append_only_file_posix.cpp, append_only_file_win32.cpp).
 class AppendOnlyFile {
  public:
   AppendOnlyFile(const std::filesystem::path& file, std::string what);
@@ -57,7 +57,7 @@ class AppendOnlyFile {
   struct Handle;  // the system's open file, defined in each platform's file
   enum class Turn { kHeld, kTaken, kNoLocks };
 
-  Turn TryToHoldOthersOff();  // one attempt, never waits
+  Turn TryToHoldOthersOff();                        // one attempt, never waits
   std::size_t WriteOnce(const std::string& bytes);  // the bytes that landed
   static std::string FullName(const std::filesystem::path& file);
   [[noreturn]] void Fail(const std::string& doing, const std::string& reason) const;

@@ -111,13 +111,13 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
                     " in a folder that other users may write; refused, so that no other user's file is "
                     "written");
   };
-  if (struct stat before {}; shared && ::lstat(file.c_str(), &before) == 0) refuseUnlessOurs(before);
+  if (struct stat before{}; shared && ::lstat(file.c_str(), &before) == 0) refuseUnlessOurs(before);
   int& descriptor = handle_->descriptor;
   for (const int access : {O_RDWR, O_WRONLY}) {
     do {
-      descriptor = ::open(file.c_str(),
-                          access | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (shared ? O_NOFOLLOW : 0),
-                          0666);
+      descriptor = ::open(
+          file.c_str(),
+          access | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (shared ? O_NOFOLLOW : 0), 0666);
     } while (descriptor < 0 && errno == EINTR);
     handle_->readable = access == O_RDWR;
     if (descriptor >= 0 || errno != EACCES) break;

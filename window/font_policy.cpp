@@ -11,16 +11,20 @@ namespace {
 // The texts a control must hold, each digit stand-in made `widestDigit`.
 std::vector<std::string> TextsOf(std::size_t control, char widestDigit) {
   std::vector<std::string> texts;
-  for (const char* text : form1::kControls[control].mustHold) texts.push_back(form1::WidestText(text, widestDigit));
+  for (const char* text : form1::kControls[control].mustHold)
+    texts.push_back(form1::WidestText(text, widestDigit));
   return texts;
 }
 
 FontSpec StatusTypeface() {
   const form1::Typeface& typeface = form1::kStatusLineTypeface;
-  return FontSpec{typeface.family,    QuarterPoints(typeface.pointSize),
+  return FontSpec{typeface.family,
+                  QuarterPoints(typeface.pointSize),
                   typeface.bold ? 700 : typeface.weight,
-                  typeface.italic,    typeface.underline,
-                  typeface.strikeOut, typeface.characterSet};
+                  typeface.italic,
+                  typeface.underline,
+                  typeface.strikeOut,
+                  typeface.characterSet};
 }
 
 }  // namespace
@@ -48,7 +52,8 @@ bool Fits(const TextMeasurer& measurer, const FontSpec& font, std::span<const st
   });
 }
 
-FontSpec ShrinkToFit(const TextMeasurer& measurer, FontSpec font, std::span<const std::string> texts, Room room) {
+FontSpec ShrinkToFit(const TextMeasurer& measurer, FontSpec font, std::span<const std::string> texts,
+                     Room room) {
   const int smallest = QuarterPoints(form1::kShrinkRule.smallestPoints);
   while (font.quarterPoints > smallest && !Fits(measurer, font, texts, room)) --font.quarterPoints;
   return font;
@@ -72,7 +77,8 @@ WindowFonts Choose(const TextMeasurer& measurer, const FontSpec& desktop, int pi
   const char widestDigit = WidestDigit(measurer, desktop);
   for (std::size_t i = 0; i < form1::kControls.size(); ++i)
     if (i != form1::kStatusLine)
-      fonts.window = ShrinkToFit(measurer, fonts.window, TextsOf(i, widestDigit), RoomInPixels(i, pixelsPerInch));
+      fonts.window =
+          ShrinkToFit(measurer, fonts.window, TextsOf(i, widestDigit), RoomInPixels(i, pixelsPerInch));
 
   if (measurer.FamilyInstalled(fonts.statusLine.family)) return fonts;
   const std::string fallback = form1::kShrinkRule.fallbackFamily;

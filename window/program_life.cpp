@@ -70,11 +70,13 @@ void ProgramLife::Timer1_Timer() {
   // box runs its own event loop, and no poll may start from within it.
   if (ticking_ || failed_) return;
   ticking_ = true;
-  const bool polled =
-      Guarded([&] { responder_.Timer1_Timer(); }, "the poll of the request line failed for an unknown reason");
+  const bool polled = Guarded([&] { responder_.Timer1_Timer(); },
+                              "the poll of the request line failed for an unknown reason");
   ticking_ = false;
-  if (!polled) frontEnd_.EndEventLoop(kFailureExitStatus);
-  else if (stopAsked_) frontEnd_.EndEventLoop(0);
+  if (!polled)
+    frontEnd_.EndEventLoop(kFailureExitStatus);
+  else if (stopAsked_)
+    frontEnd_.EndEventLoop(0);
 }
 
 void ProgramLife::StopAsked() {
@@ -96,8 +98,12 @@ void ProgramLife::FrontEndFailed(const std::string& message) {
 }
 
 void ProgramLife::SetStatusLine(const std::string& text) { Show(form1::StatusField::kStatusLine, text); }
-void ProgramLife::SetLastRestartText(const std::string& text) { Show(form1::StatusField::kLastRestart, text); }
-void ProgramLife::SetLastRequestText(const std::string& text) { Show(form1::StatusField::kLastRequest, text); }
+void ProgramLife::SetLastRestartText(const std::string& text) {
+  Show(form1::StatusField::kLastRestart, text);
+}
+void ProgramLife::SetLastRequestText(const std::string& text) {
+  Show(form1::StatusField::kLastRequest, text);
+}
 
 void ProgramLife::Show(form1::StatusField field, const std::string& text) {
   const std::size_t control = form1::IndexShowing(field);

@@ -76,7 +76,6 @@ class ProgramLife final : private StatusDisplay {
   // reported and ends the event loop with status 1.
   void Timer1_Timer();
 
-
   // A stop asked from outside the window (SIGTERM, SIGINT, SIGHUP, the
   // session's end): handled as a close, the event loop ends with status 0
   // (after a failure, its status stands). Never inside a tick: one asked

@@ -18,7 +18,7 @@ struct FontSpec {
   bool italic = false;
   bool underline = false;
   bool strikeOut = false;
-  int characterSet = 0;   // 0: the typeface's own Western set
+  int characterSet = 0;  // 0: the typeface's own Western set
 
   double Points() const { return quarterPoints / 4.0; }
   bool operator==(const FontSpec&) const = default;

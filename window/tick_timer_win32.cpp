@@ -83,8 +83,10 @@ void TickTimer::Start() {
     // the take that counts it arms it again; so a message loop may wait for
     // it and leave the counting to the take.
     constexpr DWORD kManualReset = CREATE_WAITABLE_TIMER_MANUAL_RESET;
-    handle->timer = CreateWaitableTimerExW(nullptr, nullptr, kManualReset | kHighResolution, TIMER_ALL_ACCESS);
-    if (!handle->timer) handle->timer = CreateWaitableTimerExW(nullptr, nullptr, kManualReset, TIMER_ALL_ACCESS);
+    handle->timer =
+        CreateWaitableTimerExW(nullptr, nullptr, kManualReset | kHighResolution, TIMER_ALL_ACCESS);
+    if (!handle->timer)
+      handle->timer = CreateWaitableTimerExW(nullptr, nullptr, kManualReset, TIMER_ALL_ACCESS);
     if (!handle->timer) Fail("make");
     handle_ = std::move(handle);
   }

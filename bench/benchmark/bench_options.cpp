@@ -10,30 +10,33 @@ namespace quorvane::bench {
 namespace {
 
 void Usage() {
-  std::cout << "usage: quorvane-bench [--quick] [--program PATH] [--sequences N] [--idle-seconds S]\n"
-               "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n"
-               "                      [--wine] [--floor-program PATH]\n\n"
-               "Runs the program on the simulated port and reports its timing, CPU use and memory.\n"
-               "  --program PATH     the program to time (default " DEFAULT_PROGRAM ")\n"
-               "  --sequences N      single requests answered and timed (default 20)\n"
-               "  --idle-seconds S   span with no request for idle CPU and tick period (default 60)\n"
-               "  --held N           answers given to one held request (default 5)\n"
-               "  --startups N       separate starts timed (default 10)\n"
-               "  --loaded N         single requests answered with every CPU kept busy by stress-ng\n"
-               "                     (default 10; 0 leaves the run under load out)\n"
-               "  --library-dir DIR  folder of the simulated libinpout32.so (default " SIMULATED_PORT_DIR ")\n"
-               "  --json FILE        also write the results as JSON\n"
-               "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 3 starts, 3 loaded\n"
-               "  --wine             the program is Quorvane.exe, run under Wine ($WINE, or wine) with the\n"
-               "                     simulated inpout32.dll from --library-dir copied beside it\n"
-               "  --floor-program PATH  a minimal window of the program's toolkit with the same timer, whose\n"
-               "                     idle CPU is measured beside the program's (default " DEFAULT_FLOOR_PROGRAM
-               ";\n"
-               "                     an empty PATH leaves it out); with --wine, a Windows one\n"
-               "                     (quorvane-bench-minimal-win32.exe, none by default), which also reads\n"
-               "                     the port at each tick, so that its ticks are the floor under Timer1's too\n"
-               "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
-               "its window is mapped is measured; otherwise it runs offscreen.\n";
+  std::cout
+      << "usage: quorvane-bench [--quick] [--program PATH] [--sequences N] [--idle-seconds S]\n"
+         "                      [--held N] [--startups N] [--loaded N] [--library-dir DIR] [--json FILE]\n"
+         "                      [--wine] [--floor-program PATH]\n\n"
+         "Runs the program on the simulated port and reports its timing, CPU use and memory.\n"
+         "  --program PATH     the program to time (default " DEFAULT_PROGRAM
+         ")\n"
+         "  --sequences N      single requests answered and timed (default 20)\n"
+         "  --idle-seconds S   span with no request for idle CPU and tick period (default 60)\n"
+         "  --held N           answers given to one held request (default 5)\n"
+         "  --startups N       separate starts timed (default 10)\n"
+         "  --loaded N         single requests answered with every CPU kept busy by stress-ng\n"
+         "                     (default 10; 0 leaves the run under load out)\n"
+         "  --library-dir DIR  folder of the simulated libinpout32.so (default " SIMULATED_PORT_DIR
+         ")\n"
+         "  --json FILE        also write the results as JSON\n"
+         "  --quick            a short run: 5 sequences, 10 s idle, 2 held answers, 3 starts, 3 loaded\n"
+         "  --wine             the program is Quorvane.exe, run under Wine ($WINE, or wine) with the\n"
+         "                     simulated inpout32.dll from --library-dir copied beside it\n"
+         "  --floor-program PATH  a minimal window of the program's toolkit with the same timer, whose\n"
+         "                     idle CPU is measured beside the program's (default " DEFAULT_FLOOR_PROGRAM
+         ";\n"
+         "                     an empty PATH leaves it out); with --wine, a Windows one\n"
+         "                     (quorvane-bench-minimal-win32.exe, none by default), which also reads\n"
+         "                     the port at each tick, so that its ticks are the floor under Timer1's too\n"
+         "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
+         "its window is mapped is measured; otherwise it runs offscreen.\n";
 }
 
 }  // namespace
@@ -92,7 +95,8 @@ Options Parse(int argc, char** argv) {
   if (options.wine && !floorChosen) options.floorProgram.clear();
   if (options.sequences < 1 || options.idleSeconds < 2 || options.heldAnswers < 2 || options.startups < 1 ||
       options.loadedSequences < 0)
-    throw std::invalid_argument("counts must be at least 1 (idle at least 2 s, held at least 2, loaded at least 0)");
+    throw std::invalid_argument(
+        "counts must be at least 1 (idle at least 2 s, held at least 2, loaded at least 0)");
   return options;
 }
 

@@ -73,7 +73,8 @@ CpuLoad::CpuLoad(int workers) {
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = -1;
-  if (posix_spawnp(&pid, "stress-ng", nullptr, &attributes, const_cast<char**>(argv), environ) == 0) pid_ = pid;
+  if (posix_spawnp(&pid, "stress-ng", nullptr, &attributes, const_cast<char**>(argv), environ) == 0)
+    pid_ = pid;
   posix_spawnattr_destroy(&attributes);
   // A missing stress-ng shows as the child ending at once.
   ::usleep(300000);

@@ -38,7 +38,8 @@ bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort
 
 // From now to a time of the port's record (negative when it has passed).
 std::chrono::nanoseconds SinceNow(std::uint64_t timeNs) {
-  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) - static_cast<std::int64_t>(simport::NowNs()));
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) -
+                                  static_cast<std::int64_t>(simport::NowNs()));
 }
 
 void AddStepErrors(const supervisor::JudgedAnswer& answer, Results& results) {
@@ -46,9 +47,7 @@ void AddStepErrors(const supervisor::JudgedAnswer& answer, Results& results) {
   for (std::size_t step = 0; step < errors.size(); ++step) results.stepErrorUs[step].push_back(errors[step]);
 }
 
-void Say(const std::string& text) {
-  std::cerr << "[bench] " << text << std::endl;
-}
+void Say(const std::string& text) { std::cerr << "[bench] " << text << std::endl; }
 
 // A start under Wine takes longer than a native one, and several times
 // longer again where 32-bit programs run under emulation (the Wine session
@@ -63,7 +62,8 @@ std::chrono::milliseconds StartLimit(const Options& options, std::chrono::millis
 // sleeps through each answer, so this side takes no CPU time from the
 // program while it times its steps; `judged` gets every answer judged.
 void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int count, bool timeLatency,
-                          Results& results, const std::function<void(const supervisor::JudgedAnswer&)>& judged) {
+                          Results& results,
+                          const std::function<void(const supervisor::JudgedAnswer&)>& judged) {
   for (int i = 0; i < count; ++i) {
     const auto poll = program.WaitFor(IsPoll, 3s);
     if (!poll) throw std::runtime_error("the program stopped polling");
@@ -88,7 +88,8 @@ void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int cou
     }
     for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
       const supervisor::JudgedAnswer& answer = judge.Answers()[k];
-      if (timeLatency && answer.pollNs) results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
+      if (timeLatency && answer.pollNs)
+        results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
       judged(answer);
     }
   }
@@ -117,8 +118,8 @@ void TimeStartUps(const Options& options, Results& results) {
 // busy wait has to share its core, and that no answer suffers otherwise.
 void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results) {
   const int workers = static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN));
-  Say("timing " + std::to_string(options.loadedSequences) + " single requests with " + std::to_string(workers) +
-      " stress-ng CPU workers");
+  Say("timing " + std::to_string(options.loadedSequences) + " single requests with " +
+      std::to_string(workers) + " stress-ng CPU workers");
   const supervisor::Tally before = judge.Totals();
   {
     CpuLoad load(workers);
@@ -127,12 +128,11 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
       return;
     }
     std::this_thread::sleep_for(1s);  // every worker running
-    AnswerSingleRequests(program, judge, options.loadedSequences, false, results,
-                         [&](const supervisor::JudgedAnswer& answer) {
-                           const std::vector<double> errors = StepErrorsUs(answer);
-                           results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(),
-                                                          errors.end());
-                         });
+    AnswerSingleRequests(
+        program, judge, options.loadedSequences, false, results, [&](const supervisor::JudgedAnswer& answer) {
+          const std::vector<double> errors = StepErrorsUs(answer);
+          results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(), errors.end());
+        });
   }
   judge.Update();
   const supervisor::Tally& after = judge.Totals();
@@ -149,8 +149,9 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
 // and wait several times.
 std::string WineKind() {
   const char* emulated = std::getenv("QUORVANE_WINE_EMULATED");
-  return emulated && std::string(emulated) == "1" ? " (under Wine, emulated: 32-bit programs run by QEMU, not Windows)"
-                                                  : " (under Wine, not Windows)";
+  return emulated && std::string(emulated) == "1"
+             ? " (under Wine, emulated: 32-bit programs run by QEMU, not Windows)"
+             : " (under Wine, not Windows)";
 }
 
 }  // namespace
@@ -163,7 +164,8 @@ void Measure(const Options& options, Results& results) {
   // The floor under the answer's steps: any gap in a busy wait that covers
   // the end of one of its one-second waits delays that edge by as much.
   results.probeSeconds = options.quick ? 2 : 5;
-  Say("probing how often a busy wait is interrupted here (" + std::to_string(int(results.probeSeconds)) + " s)");
+  Say("probing how often a busy wait is interrupted here (" + std::to_string(int(results.probeSeconds)) +
+      " s)");
   const BusyWaitGaps gaps = ProbeBusyWait(results.probeSeconds);
   results.probeMaxGapUs = gaps.largestUs;
   results.probeGapsPerSecond = gaps.over100UsPerSecond;
@@ -232,7 +234,8 @@ void Measure(const Options& options, Results& results) {
   const double span = Ms(t0, simport::NowNs()) / 1000.0;
   if (!wineShared.empty())
     results.wineSharedIdleScheduledPercent = SpentBetween(wineShared0, wineShared1) / span * 100.0;
-  if (floorSched0 && floorSched1) results.floorIdleScheduledPercent = (*floorSched1 - *floorSched0) / span * 100.0;
+  if (floorSched0 && floorSched1)
+    results.floorIdleScheduledPercent = (*floorSched1 - *floorSched0) / span * 100.0;
   if (floorWindow && options.wine) {
     floorWindow->Collect();
     results.floorWindowTickMs =
@@ -293,13 +296,15 @@ void Measure(const Options& options, Results& results) {
     if (k == heldFrom) continue;
     const supervisor::JudgedAnswer& previous = judge.Answers()[k - 1];
     constexpr int kLast = static_cast<int>(answer_pattern::kWrites) - 1;
-    if (previous.writes == kLast + 1) results.heldGapMs.push_back(Ms(previous.writeNs[kLast], answer.writeNs[0]));
+    if (previous.writes == kLast + 1)
+      results.heldGapMs.push_back(Ms(previous.writeNs[kLast], answer.writeNs[0]));
   }
   if (options.loadedSequences > 0) TimeUnderLoad(options, program, judge, results);
   judge.Finish();
   results.verdicts = judge.Totals();
 
-  if (const auto peak = PeakResidentKiB(program.Pid())) results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
+  if (const auto peak = PeakResidentKiB(program.Pid()))
+    results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
   results.lost = program.Lost();
   results.loadAfter = LoadAverage();
   if (!program.Running()) results.notes.push_back("the program ended during the run: " + program.Errors());

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   window.setWindowTitle(QStringLiteral("quorvane-bench minimal Qt window"));
   window.show();
   quorvane::WindowTimer timer1(quorvane::form1::kTimer1.interval, &application);
-  QObject::connect(&timer1, &quorvane::WindowTimer::timeout, &window, [&window] { window.setText(window.text()); });
+  QObject::connect(&timer1, &quorvane::WindowTimer::timeout, &window,
+                   [&window] { window.setText(window.text()); });
   QObject::connect(&timer1, &quorvane::WindowTimer::failed, &application, [] { QApplication::exit(1); });
   timer1.start();
   return QApplication::exec();

@@ -116,7 +116,8 @@ std::optional<double> SchedulerTickMs() {
   if (!unpacked) return std::nullopt;
   std::string text;
   char buffer[4096];
-  for (std::size_t got = 0; (got = std::fread(buffer, 1, sizeof buffer, unpacked)) > 0;) text.append(buffer, got);
+  for (std::size_t got = 0; (got = std::fread(buffer, 1, sizeof buffer, unpacked)) > 0;)
+    text.append(buffer, got);
   ::pclose(unpacked);
   std::istringstream config(text);
   return TickMsFromConfig(config);

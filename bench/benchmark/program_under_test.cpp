@@ -76,10 +76,10 @@ void ProgramUnderTest::Start() {
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (folder_ / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, (folder_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 1, (folder_ / "stdout.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (folder_ / "stderr.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // The restart log goes into the run's own folder.
   posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
   // Wine's loader runs the Windows program in its own process: the pid is

@@ -32,8 +32,8 @@ std::vector<double> DeviationsFrom1000(const std::vector<double>& intervalsMs) {
 
 // The p99 and the largest of deviations in ms, shown in us.
 std::string UsPair(const std::vector<double>& deviationsMs) {
-  return Fixed(Percentile(deviationsMs, 99) * 1000, 1) + " / " + Fixed(Percentile(deviationsMs, 100) * 1000, 1) +
-         " us";
+  return Fixed(Percentile(deviationsMs, 99) * 1000, 1) + " / " +
+         Fixed(Percentile(deviationsMs, 100) * 1000, 1) + " us";
 }
 
 // The program's figure as a multiple of the floor's; empty without a floor.
@@ -60,15 +60,17 @@ std::vector<Row> Table(const Results& r) {
   rows.push_back({"tick period: mean (" + std::to_string(r.tickMs.size()) + " idle ticks)",
                   Fixed(tickMean, 4) + " ms", "1000 +- 0.01 ms", Fixed(Mean(floorTicks), 4) + " ms", "",
                   verdict(!r.tickMs.empty() && std::fabs(tickMean - 1000.0) <= 0.01)});
-  rows.push_back({std::string("tick period: deviation from 1000 ms, p99 / max") +
-                      (windowFloor ? " (floor: the minimal Windows program with the same Timer1, under Wine beside "
-                                     "it; a bare timerfd loop is no fair floor under Wine)"
-                                   : ""),
-                  UsPair(deviations), "p99 <= 150 us", UsPair(floorDeviations), Ratio(tickP99, floorP99),
-                  verdict(!deviations.empty() && tickP99 <= 0.150)});
+  rows.push_back(
+      {std::string("tick period: deviation from 1000 ms, p99 / max") +
+           (windowFloor ? " (floor: the minimal Windows program with the same Timer1, under Wine beside "
+                          "it; a bare timerfd loop is no fair floor under Wine)"
+                        : ""),
+       UsPair(deviations), "p99 <= 150 us", UsPair(floorDeviations), Ratio(tickP99, floorP99),
+       verdict(!deviations.empty() && tickP99 <= 0.150)});
   if (windowFloor)
-    rows.push_back({"bare timerfd loop over the same span (Linux, not the floor under Wine): deviation p99 / max",
-                    UsPair(DeviationsFrom1000(r.floorTickMs)), "", "", "", ""});
+    rows.push_back(
+        {"bare timerfd loop over the same span (Linux, not the floor under Wine): deviation p99 / max",
+         UsPair(DeviationsFrom1000(r.floorTickMs)), "", "", "", ""});
 
   // The answer's steps, beside a minimal busy wait's largest gap.
   std::vector<double> allSteps, stepMax;
@@ -86,11 +88,11 @@ std::vector<Row> Table(const Results& r) {
   rows.push_back({"answer step error: max / p99 / median (" + std::to_string(idleAnswers) + " answers)",
                   Fixed(allMax, 1) + " / " + Fixed(Percentile(allSteps, 99), 1) + " / " +
                       Fixed(Percentile(allSteps, 50), 1) + " us",
-                  "max <= 10 us", Fixed(r.probeMaxGapUs, 1) + " us (largest gap)", Ratio(allMax, r.probeMaxGapUs),
-                  verdict(idleAnswers >= 20 && allMax <= 10.0)});
+                  "max <= 10 us", Fixed(r.probeMaxGapUs, 1) + " us (largest gap)",
+                  Ratio(allMax, r.probeMaxGapUs), verdict(idleAnswers >= 20 && allMax <= 10.0)});
   rows.push_back({"answer step error, largest of step " + stepNames, stepMaxText + " us", "", "", "", ""});
-  rows.push_back({"busy wait (" + Fixed(r.probeSeconds, 0) + " s): gaps over 100 us per s",
-                  "", "", Fixed(r.probeGapsPerSecond, 1), "", ""});
+  rows.push_back({"busy wait (" + Fixed(r.probeSeconds, 0) + " s): gaps over 100 us per s", "", "",
+                  Fixed(r.probeGapsPerSecond, 1), "", ""});
   rows.push_back({"involuntary context switches of the program during the single answers",
                   std::to_string(r.switchesInAnswers), "", "", "", ""});
   rows.push_back({"CPU time stolen by the hypervisor during the single answers",
@@ -100,9 +102,10 @@ std::vector<Row> Table(const Results& r) {
   const std::string tick = r.schedulerTickMs > 0 ? Fixed(r.schedulerTickMs, 1) + " ms (scheduler tick)" : "";
   if (r.loadRun) {
     const double loadMax = Percentile(Magnitudes(r.loadStepErrorUs), 100);
-    rows.push_back({"under load (" + std::to_string(r.loadWorkers) + " stress-ng CPU workers): step error max (" +
-                        std::to_string(r.loadAnswers) + " answers)",
-                    Fixed(loadMax / 1000.0, 3) + " ms", "", tick, Ratio(loadMax / 1000.0, r.schedulerTickMs), ""});
+    rows.push_back(
+        {"under load (" + std::to_string(r.loadWorkers) + " stress-ng CPU workers): step error max (" +
+             std::to_string(r.loadAnswers) + " answers)",
+         Fixed(loadMax / 1000.0, 3) + " ms", "", tick, Ratio(loadMax / 1000.0, r.schedulerTickMs), ""});
     rows.push_back({"under load: answers malformed or missing", std::to_string(r.loadFaults), "none", "", "",
                     verdict(r.loadFaults == 0 && r.loadAnswers > 0)});
   } else {
@@ -111,22 +114,25 @@ std::vector<Row> Table(const Results& r) {
 
   // Latency of an answer.
   rows.push_back({"request raised -> first edge: min / median / max",
-                  Fixed(Percentile(r.raiseToEdgeMs, 0), 1) + " / " + Fixed(Percentile(r.raiseToEdgeMs, 50), 1) +
-                      " / " + Fixed(Percentile(r.raiseToEdgeMs, 100), 1) + " ms",
+                  Fixed(Percentile(r.raiseToEdgeMs, 0), 1) + " / " +
+                      Fixed(Percentile(r.raiseToEdgeMs, 50), 1) + " / " +
+                      Fixed(Percentile(r.raiseToEdgeMs, 100), 1) + " ms",
                   "", "", "", ""});
   rows.push_back({"poll that saw it -> first edge: min / median / max",
                   Fixed(Percentile(r.pollToEdgeUs, 0), 1) + " / " + Fixed(Percentile(r.pollToEdgeUs, 50), 1) +
                       " / " + Fixed(Percentile(r.pollToEdgeUs, 100), 1) + " us",
                   "", "", "", ""});
-  rows.push_back({"held request: gap between answers min / max",
-                  Fixed(Percentile(r.heldGapMs, 0), 1) + " / " + Fixed(Percentile(r.heldGapMs, 100), 1) + " ms", "",
-                  "", "", ""});
+  rows.push_back(
+      {"held request: gap between answers min / max",
+       Fixed(Percentile(r.heldGapMs, 0), 1) + " / " + Fixed(Percentile(r.heldGapMs, 100), 1) + " ms", "", "",
+       "", ""});
 
   // Start-up.
   const double firstWriteMedian = Percentile(r.firstWriteMs, 50);
-  rows.push_back({"start -> first port write: median / max (" + std::to_string(r.firstWriteMs.size()) + " starts)",
-                  Fixed(firstWriteMedian, 1) + " / " + Fixed(Percentile(r.firstWriteMs, 100), 1) + " ms",
-                  "median <= 30 ms", "", "", verdict(!r.firstWriteMs.empty() && firstWriteMedian <= 30.0)});
+  rows.push_back(
+      {"start -> first port write: median / max (" + std::to_string(r.firstWriteMs.size()) + " starts)",
+       Fixed(firstWriteMedian, 1) + " / " + Fixed(Percentile(r.firstWriteMs, 100), 1) + " ms",
+       "median <= 30 ms", "", "", verdict(!r.firstWriteMs.empty() && firstWriteMedian <= 30.0)});
   rows.push_back({"start -> window shown (X MapNotify): median / max",
                   r.shownMeasured ? Fixed(Percentile(r.shownMs, 50), 1) + " / " +
                                         Fixed(Percentile(r.shownMs, 100), 1) + " ms"
@@ -138,39 +144,42 @@ std::vector<Row> Table(const Results& r) {
                   Fixed(r.idleScheduledPercent, 4) + " % of a core", "<= 0.01 %", "", "",
                   verdict(r.idleScheduledPercent <= 0.01)});
   if (r.floorIdleScheduledPercent >= 0) {
-    rows.push_back({r.wine ? "CPU idle beside the minimal Windows program with the same Timer1, under Wine (floor; "
-                             "each its own Wine process, all threads)"
-                           : "CPU idle beside a minimal window of the same toolkit and timer (floor)",
-                    Fixed(r.idleScheduledPercent, 4) + " % of a core", "ratio <= 1.3",
-                    Fixed(r.floorIdleScheduledPercent, 4) + " %",
-                    Ratio(r.idleScheduledPercent, r.floorIdleScheduledPercent),
-                    verdict(r.floorIdleScheduledPercent > 0 &&
-                            r.idleScheduledPercent <= 1.3 * r.floorIdleScheduledPercent)});
+    rows.push_back(
+        {r.wine ? "CPU idle beside the minimal Windows program with the same Timer1, under Wine (floor; "
+                  "each its own Wine process, all threads)"
+                : "CPU idle beside a minimal window of the same toolkit and timer (floor)",
+         Fixed(r.idleScheduledPercent, 4) + " % of a core", "ratio <= 1.3",
+         Fixed(r.floorIdleScheduledPercent, 4) + " %",
+         Ratio(r.idleScheduledPercent, r.floorIdleScheduledPercent),
+         verdict(r.floorIdleScheduledPercent > 0 &&
+                 r.idleScheduledPercent <= 1.3 * r.floorIdleScheduledPercent)});
   }
   if (r.wineSharedIdleScheduledPercent >= 0)
     rows.push_back({"CPU idle of Wine's shared processes (wineserver, services), for both programs together",
                     Fixed(r.wineSharedIdleScheduledPercent, 4) + " % of a core", "", "", "", ""});
-  rows.push_back({"CPU idle, utime+stime (clock ticks, coarse)", Fixed(r.idleCpuPercent, 3) + " % of a core", "",
-                  "", "", ""});
-  rows.push_back({"CPU during a held request", Fixed(r.heldCpuPercent, 1) + " % of a core", "", "", "", ""});
-  rows.push_back({"memory: private dirty (the program's own)", Fixed(r.privateDirtyMiB, 2) + " MiB", "<= 4 MB", "",
-                  "", verdict(r.privateDirtyMiB > 0 && r.privateDirtyMiB * 1.048576 <= 4.0)});
-  rows.push_back({"memory: proportional set size / resident, of which the toolkit's (Qt's or Wine's) libraries",
-                  Fixed(r.pssMiB, 1) + " / " + Fixed(r.rssMiB, 1) + " MiB, " + Fixed(r.toolkitMiB, 1) + " MiB",
+  rows.push_back({"CPU idle, utime+stime (clock ticks, coarse)", Fixed(r.idleCpuPercent, 3) + " % of a core",
                   "", "", "", ""});
+  rows.push_back({"CPU during a held request", Fixed(r.heldCpuPercent, 1) + " % of a core", "", "", "", ""});
+  rows.push_back({"memory: private dirty (the program's own)", Fixed(r.privateDirtyMiB, 2) + " MiB",
+                  "<= 4 MB", "", "", verdict(r.privateDirtyMiB > 0 && r.privateDirtyMiB * 1.048576 <= 4.0)});
+  rows.push_back(
+      {"memory: proportional set size / resident, of which the toolkit's (Qt's or Wine's) libraries",
+       Fixed(r.pssMiB, 1) + " / " + Fixed(r.rssMiB, 1) + " MiB, " + Fixed(r.toolkitMiB, 1) + " MiB", "", "",
+       "", ""});
   rows.push_back({"memory: peak resident (VmHWM)", Fixed(r.peakRssMiB, 1) + " MiB", "", "", "", ""});
   return rows;
 }
 
 void PrintTable(const Results& r, const std::vector<Row>& rows) {
   std::cout << "Program: " << r.program << (r.window ? "" : " (console front end, no window)") << "\n";
-  std::cout << "Load average (1 min) before / after: " << Fixed(r.loadBefore, 2) << " / " << Fixed(r.loadAfter, 2)
-            << "\n\n";
+  std::cout << "Load average (1 min) before / after: " << Fixed(r.loadBefore, 2) << " / "
+            << Fixed(r.loadAfter, 2) << "\n\n";
   std::cout << "| measure | value | target | floor | ratio | holds |\n|---|---|---|---|---|---|\n";
   for (const Row& row : rows)
-    std::cout << "| " << row.measure << " | " << row.value << " | " << row.target << " | " << row.floor << " | "
-              << row.ratio << " | " << row.holds << " |\n";
-  if (r.verdicts.Failed()) std::cout << "\nThe answer checker found: " << supervisor::Faults(r.verdicts) << ".\n";
+    std::cout << "| " << row.measure << " | " << row.value << " | " << row.target << " | " << row.floor
+              << " | " << row.ratio << " | " << row.holds << " |\n";
+  if (r.verdicts.Failed())
+    std::cout << "\nThe answer checker found: " << supervisor::Faults(r.verdicts) << ".\n";
   if (r.lost) std::cout << "\n" << r.lost << " port access(es) were lost from the record.\n";
   for (const std::string& note : r.notes) std::cout << "\nNote: " << note << "\n";
 }
@@ -186,8 +195,8 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
   using bench_common::JsonString;
   out << "{\n  \"program\": " << JsonString(r.program) << ",\n  \"window\": " << (r.window ? "true" : "false")
       << ",\n  \"wine\": " << (r.wine ? "true" : "false") << ",\n  \"quick\": " << (quick ? "true" : "false")
-      << ",\n  \"display\": "
-      << JsonString(std::getenv("DISPLAY") ? "xcb" : "offscreen") << ",\n  \"table\": [\n";
+      << ",\n  \"display\": " << JsonString(std::getenv("DISPLAY") ? "xcb" : "offscreen")
+      << ",\n  \"table\": [\n";
   for (std::size_t i = 0; i < rows.size(); ++i) {
     out << "    {\"measure\": " << JsonString(rows[i].measure) << ", \"value\": " << JsonString(rows[i].value)
         << ", \"target\": " << JsonString(rows[i].target) << ", \"floor\": " << JsonString(rows[i].floor)
@@ -196,7 +205,8 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
   }
   out << "  ],\n  \"samples\": {\n"
       << "    \"edge_spacing_error_us\": [";
-  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step) out << (step ? ", " : "") << Json(r.stepErrorUs[step]);
+  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step)
+    out << (step ? ", " : "") << Json(r.stepErrorUs[step]);
   out << "],\n"
       << "    \"request_to_first_edge_ms\": " << Json(r.raiseToEdgeMs) << ",\n"
       << "    \"poll_to_first_edge_us\": " << Json(r.pollToEdgeUs) << ",\n"
@@ -211,19 +221,23 @@ void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const
       << "  \"idle_cpu_percent\": " << Fixed(r.idleCpuPercent, 4) << ",\n"
       << "  \"idle_scheduled_cpu_percent\": " << Fixed(r.idleScheduledPercent, 4) << ",\n"
       << "  \"floor_window_idle_scheduled_cpu_percent\": " << Fixed(r.floorIdleScheduledPercent, 4) << ",\n"
-      << "  \"wine_shared_idle_scheduled_cpu_percent\": " << Fixed(r.wineSharedIdleScheduledPercent, 4) << ",\n"
+      << "  \"wine_shared_idle_scheduled_cpu_percent\": " << Fixed(r.wineSharedIdleScheduledPercent, 4)
+      << ",\n"
       << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
       << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
       << "  \"rss_mib\": " << Fixed(r.rssMiB, 2) << ",\n  \"pss_mib\": " << Fixed(r.pssMiB, 2)
-      << ",\n  \"private_dirty_mib\": " << Fixed(r.privateDirtyMiB, 2) << ",\n  \"qt_libraries_rss_mib\": "
-      << Fixed(r.toolkitMiB, 2) << ",\n  \"scheduler_tick_ms\": " << Fixed(r.schedulerTickMs, 2)
+      << ",\n  \"private_dirty_mib\": " << Fixed(r.privateDirtyMiB, 2)
+      << ",\n  \"qt_libraries_rss_mib\": " << Fixed(r.toolkitMiB, 2)
+      << ",\n  \"scheduler_tick_ms\": " << Fixed(r.schedulerTickMs, 2)
       << ",\n  \"loaded_answers\": " << r.loadAnswers << ",\n  \"loaded_faults\": " << r.loadFaults << ",\n"
       << "  \"answers_timed\": " << r.verdicts.answers << ",\n  \"answers_ok\": " << r.verdicts.ok
-      << ",\n  \"late_answers\": " << r.verdicts.late << ",\n  \"malformed_answers\": " << r.verdicts.malformed
+      << ",\n  \"late_answers\": " << r.verdicts.late
+      << ",\n  \"malformed_answers\": " << r.verdicts.malformed
       << ",\n  \"unrequested_answers\": " << r.verdicts.unrequested
-      << ",\n  \"missing_answers\": " << r.verdicts.missing << ",\n  \"stray_writes\": " << r.verdicts.strayWrites
-      << ",\n  \"lost_accesses\": " << r.lost << ",\n  \"involuntary_switches_in_answers\": "
-      << r.switchesInAnswers << ",\n  \"steal_percent_in_answers\": " << Fixed(r.stealPercentInAnswers, 3)
+      << ",\n  \"missing_answers\": " << r.verdicts.missing
+      << ",\n  \"stray_writes\": " << r.verdicts.strayWrites << ",\n  \"lost_accesses\": " << r.lost
+      << ",\n  \"involuntary_switches_in_answers\": " << r.switchesInAnswers
+      << ",\n  \"steal_percent_in_answers\": " << Fixed(r.stealPercentInAnswers, 3)
       << ",\n  \"busy_wait_gaps_over_100us_per_s\": " << Fixed(r.probeGapsPerSecond, 2)
       << ",\n  \"busy_wait_largest_gap_us\": " << Fixed(r.probeMaxGapUs, 1)
       << ",\n  \"load_average_before\": " << Fixed(r.loadBefore, 2)

@@ -43,7 +43,9 @@ std::vector<pid_t> WineSessionProcesses(const std::string& prefix, const std::ve
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
     const std::string number = entry.path().filename().string();
-    if (number.empty() || !std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); })) continue;
+    if (number.empty() ||
+        !std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); }))
+      continue;
     const pid_t pid = static_cast<pid_t>(std::stol(number));
     if (std::find(programs.begin(), programs.end(), pid) != programs.end()) continue;
     if (!IsWineProcessName(Name(entry.path()))) continue;

@@ -90,8 +90,8 @@ std::string LocalTime(std::uint64_t timeNs) {
   ofDay -= 86400.0 * std::floor(ofDay / 86400.0);
   const auto millis = static_cast<long long>(ofDay * 1000.0);
   char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", millis / 3600000 % 24,
-                millis / 60000 % 60, millis / 1000 % 60, millis % 1000);
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", millis / 3600000 % 24, millis / 60000 % 60,
+                millis / 1000 % 60, millis % 1000);
   return text;
 }
 
@@ -131,8 +131,8 @@ int Watch(SimulatedPort& port, bool fromStart, long count, double seconds) {
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   AccessReader reader(port, fromStart);
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
   std::uint64_t previous = 0, lostShown = 0;
   long shown = 0;
   std::printf("watching %s\n", port.Path().c_str());
@@ -148,8 +148,9 @@ int Watch(SimulatedPort& port, bool fromStart, long count, double seconds) {
       char gap[24] = "";
       if (previous) std::snprintf(gap, sizeof gap, "+%.3f s", (access.timeNs - previous) / 1e9);
       previous = access.timeNs;
-      std::printf("%s  %-10s %c %4d %-8s %s\n", LocalTime(access.timeNs).c_str(), gap, access.write ? 'W' : 'R',
-                  access.port, PortName(access.port).c_str(), Hex(static_cast<std::uint16_t>(access.value)).c_str());
+      std::printf("%s  %-10s %c %4d %-8s %s\n", LocalTime(access.timeNs).c_str(), gap,
+                  access.write ? 'W' : 'R', access.port, PortName(access.port).c_str(),
+                  Hex(static_cast<std::uint16_t>(access.value)).c_str());
       ++shown;
     }
     std::fflush(stdout);
@@ -202,8 +203,10 @@ int main(int argc, char** argv) {
     if (command == "request") {
       double maxSeconds = 1.5;
       for (; i < args.size(); ++i) {
-        if (args[i] == "--max") maxSeconds = ParseSeconds("--max", value(++i));
-        else BadUsage("request: unknown option " + args[i]);
+        if (args[i] == "--max")
+          maxSeconds = ParseSeconds("--max", value(++i));
+        else
+          BadUsage("request: unknown option " + args[i]);
       }
       SimulatedPort port(path);
       return Request(port, maxSeconds);
@@ -213,10 +216,14 @@ int main(int argc, char** argv) {
       long count = -1;
       double seconds = -1;
       for (; i < args.size(); ++i) {
-        if (args[i] == "--from-start") fromStart = true;
-        else if (args[i] == "--count") count = static_cast<long>(ParseNumber("--count", value(++i), 1000000000));
-        else if (args[i] == "--seconds") seconds = ParseSeconds("--seconds", value(++i));
-        else BadUsage("watch: unknown option " + args[i]);
+        if (args[i] == "--from-start")
+          fromStart = true;
+        else if (args[i] == "--count")
+          count = static_cast<long>(ParseNumber("--count", value(++i), 1000000000));
+        else if (args[i] == "--seconds")
+          seconds = ParseSeconds("--seconds", value(++i));
+        else
+          BadUsage("watch: unknown option " + args[i]);
       }
       SimulatedPort port(path);
       return Watch(port, fromStart, count, seconds);

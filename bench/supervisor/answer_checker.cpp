@@ -18,7 +18,8 @@ constexpr std::uint64_t kStepNs = answer_pattern::kStepNs;
 // "0, 1, 0, 1", for the texts.
 std::string PatternText() {
   std::string text;
-  for (const answer_pattern::Step& step : kSteps) text += (text.empty() ? "" : ", ") + std::to_string(step.value);
+  for (const answer_pattern::Step& step : kSteps)
+    text += (text.empty() ? "" : ", ") + std::to_string(step.value);
   return text;
 }
 
@@ -104,8 +105,10 @@ void AnswerChecker::LineRaised(std::uint64_t timeNs, bool expectAnswer) {
   ++tally_.requests;
   // The program cannot poll while it answers, so the request is due from the
   // end of the running answer.
-  if (answer_) requests_.push_back({timeNs, std::nullopt, false});
-  else requests_.push_back({timeNs, timeNs, true});
+  if (answer_)
+    requests_.push_back({timeNs, std::nullopt, false});
+  else
+    requests_.push_back({timeNs, timeNs, true});
 }
 
 void AnswerChecker::LineDropped(std::uint64_t timeNs) {
@@ -123,7 +126,8 @@ void AnswerChecker::Observe(const Access& access) {
       // The program polls only between answers: one still open was cut short,
       // and no write after this belongs to an earlier one.
       if (answer_) {
-        answer_->problems.push_back("a poll came after only " + std::to_string(answer_->writes) + OfAllWrites());
+        answer_->problems.push_back("a poll came after only " + std::to_string(answer_->writes) +
+                                    OfAllWrites());
         EndAnswer(access.timeNs);
       }
       absorbWrites_ = 0;
@@ -157,13 +161,14 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
   if (access.value != 0 && access.value != 1) {
     level_ = static_cast<std::uint8_t>(access.value & 0xFF);
     if (answer_) {
-      answer_->problems.push_back("write " + std::to_string(answer_->writes + 1) + " was " + Hex(access.value) +
-                                  ", only 0 and 1 belong in an answer");
+      answer_->problems.push_back("write " + std::to_string(answer_->writes + 1) + " was " +
+                                  Hex(access.value) + ", only 0 and 1 belong in an answer");
       answer_->writeNs[answer_->writes++] = t;  // one of the four, though wrong
       EndAnswer(t);
     } else if (counted) {
       ++tally_.strayWrites;
-      Report(t, Verdict::kStray, "write of " + Hex(access.value) + " to port 890: only 0 and 1 are ever written");
+      Report(t, Verdict::kStray,
+             "write of " + Hex(access.value) + " to port 890: only 0 and 1 are ever written");
     }
     return;
   }
@@ -174,7 +179,8 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
     const int step = answer.writes;
     if (value != kSteps[step].value) {
       answer.problems.push_back("write " + std::to_string(step + 1) + " was " + std::to_string(value) +
-                                ", expected " + std::to_string(kSteps[step].value) + " (" + PatternText() + ")");
+                                ", expected " + std::to_string(kSteps[step].value) + " (" + PatternText() +
+                                ")");
       level_ = value;
       answer.writeNs[answer.writes++] = t;  // one of the four, though wrong
       EndAnswer(t);
@@ -185,9 +191,9 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
     const std::uint64_t error = Distance(spacing, due);
     if (answer.counted) tally_.spacingErrorsNs.push_back(error);
     if (error > settings_.toleranceNs) {
-      answer.problems.push_back(Format("step %.0f took %.3f ms, not %.0f ms", step, spacing / 1e6,
-                                       due / 1e6) +
-                                Format(" (tolerance %.0f ms)", settings_.toleranceNs / 1e6));
+      answer.problems.push_back(
+          Format("step %.0f took %.3f ms, not %.0f ms", step, spacing / 1e6, due / 1e6) +
+          Format(" (tolerance %.0f ms)", settings_.toleranceNs / 1e6));
     }
     answer.writeNs[step] = t;
     ++answer.writes;
@@ -219,11 +225,13 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
         tally_.judged.back().verdict = Verdict::kMalformed;  // the last answer counted is that one
       }
       Report(t, Verdict::kMalformed,
-             Format("answer malformed: an extra write of 1, %.3f ms after its last write", (t - lastAnswer_->endNs) / 1e6));
+             Format("answer malformed: an extra write of 1, %.3f ms after its last write",
+                    (t - lastAnswer_->endNs) / 1e6));
     }
   } else if (counted) {
-    Report(t, Verdict::kNote, level_ == 1 ? "write of 1 while idle (the program started again?)"
-                                          : "answer line set to its idle value 1");
+    Report(t, Verdict::kNote,
+           level_ == 1 ? "write of 1 while idle (the program started again?)"
+                       : "answer line set to its idle value 1");
   }
   level_ = 1;
 }
@@ -241,11 +249,15 @@ void AnswerChecker::StartAnswer(const Access& access) {
   if (pollSinceLastAnswer) answer.pollNs = lastPoll_->timeNs;
   answer.requested = pollSinceLastAnswer && lastPoll_->sawRequest;
   if (!answer.requested) {
-    if (!pollSinceLastAnswer) answer.unrequestedWhy = "no poll of the request line came before it";
+    if (!pollSinceLastAnswer)
+      answer.unrequestedWhy = "no poll of the request line came before it";
     else if (lastPoll_->sawPulse)
-      answer.unrequestedWhy = Format("the poll at %.3f s saw a pulse that was meant to fall between two polls",
-                                     Seconds(lastPoll_->timeNs));
-    else answer.unrequestedWhy = Format("the poll before it (at %.3f s) saw the request line low", Seconds(lastPoll_->timeNs));
+      answer.unrequestedWhy =
+          Format("the poll at %.3f s saw a pulse that was meant to fall between two polls",
+                 Seconds(lastPoll_->timeNs));
+    else
+      answer.unrequestedWhy =
+          Format("the poll before it (at %.3f s) saw the request line low", Seconds(lastPoll_->timeNs));
   }
 
   std::string text = "answer started";
@@ -257,7 +269,8 @@ void AnswerChecker::StartAnswer(const Access& access) {
       answer.late = latency > settings_.lateNs;
       answer.afterRaise = request->fresh;
       if (request->fresh && answer.counted) tally_.latenciesNs.push_back(latency);
-      text += Format(", %.3f s after the request ", latency / 1e9) + (request->fresh ? "was raised" : "was due");
+      text +=
+          Format(", %.3f s after the request ", latency / 1e9) + (request->fresh ? "was raised" : "was due");
       requests_.erase(request);
       break;
     }
@@ -284,9 +297,11 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
     text = answer.late ? "answer late:" : "answer ok:";
     if (answer.latencyNs)
       text += Format(" first edge %.3f s after the request ", *answer.latencyNs / 1e9) +
-              (answer.afterRaise ? "was raised" : "was due") + Format(" (limit %.3f s);", settings_.lateNs / 1e9);
+              (answer.afterRaise ? "was raised" : "was due") +
+              Format(" (limit %.3f s);", settings_.lateNs / 1e9);
     text += " steps";
-    for (int i = 1; i < answer.writes; ++i) text += Format(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
+    for (int i = 1; i < answer.writes; ++i)
+      text += Format(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
     text += " ms";
   }
   if (answer.counted) {
@@ -347,7 +362,8 @@ void AnswerChecker::Finish(std::uint64_t nowNs) {
     if (request.optional) continue;
     ++tally_.unfinished;
     Report(nowNs, Verdict::kUnfinished,
-           Format("the run ended while the request raised at %.3f s was still awaited", Seconds(request.raisedNs)));
+           Format("the run ended while the request raised at %.3f s was still awaited",
+                  Seconds(request.raisedNs)));
   }
   requests_.clear();
 }

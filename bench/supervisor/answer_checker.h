@@ -66,7 +66,7 @@ struct Finding {
 // One answer as judged, with its times, from which a caller takes figures
 // of its own (the benchmark's edge timing, a test's gap between answers).
 struct JudgedAnswer {
-  Verdict verdict = Verdict::kNote;       // kOk, kLate, kMalformed or kUnrequested
+  Verdict verdict = Verdict::kNote;     // kOk, kLate, kMalformed or kUnrequested
   std::optional<std::uint64_t> pollNs;  // the last poll before it, when one came since the answer before
   std::uint64_t writeNs[answer_pattern::kWrites]{};  // the first `writes` of them were seen
   int writes = 0;
@@ -126,8 +126,8 @@ class AnswerChecker {
     std::uint64_t writeNs[answer_pattern::kWrites]{};
     int writes = 0;
     std::optional<std::uint64_t> pollNs;
-    bool counted = false;     // started after countFromNs
-    bool requested = false;   // a poll saw the request line raised by a request
+    bool counted = false;    // started after countFromNs
+    bool requested = false;  // a poll saw the request line raised by a request
     std::string unrequestedWhy;
     std::optional<std::uint64_t> latencyNs;  // when it answered a request
     bool afterRaise = false;                 // latencyNs counts from the raise, not from an earlier answer

@@ -57,7 +57,8 @@ std::vector<TraceRecord> ReadTrace(std::istream& in) {
   return records;
 }
 
-std::optional<std::vector<TraceRecord>> CaseRecords(const std::vector<TraceRecord>& trace, std::uint8_t stamp) {
+std::optional<std::vector<TraceRecord>> CaseRecords(const std::vector<TraceRecord>& trace,
+                                                    std::uint8_t stamp) {
   const auto isDataWrite = [](const TraceRecord& r) { return r.write && r.offset == 0; };
   const auto begin = std::find_if(trace.begin(), trace.end(),
                                   [&](const TraceRecord& r) { return isDataWrite(r) && r.value == stamp; });
@@ -68,7 +69,8 @@ std::optional<std::vector<TraceRecord>> CaseRecords(const std::vector<TraceRecor
 
 namespace {
 bool IsClaimWrite(const TraceRecord& record) {
-  return record.write && record.offset == port_map::kControlOffset && (record.value & kControlLines) == kClaimRestLines;
+  return record.write && record.offset == port_map::kControlOffset &&
+         (record.value & kControlLines) == kClaimRestLines;
 }
 }  // namespace
 
@@ -110,16 +112,16 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
 
   const ProgramRun run = SplitProgramRun(caseRecords);
   for (const TraceRecord& claim : run.claimWrites)
-    judgement.timeline.push_back(Text("%9.3f s  W 890 0x%02X  the driver's claim (lines at rest)", since(claim.timeNs),
-                                      claim.value));
+    judgement.timeline.push_back(
+        Text("%9.3f s  W 890 0x%02X  the driver's claim (lines at rest)", since(claim.timeNs), claim.value));
   if (run.accesses.empty()) {
     judgement.faults.push_back("the program made no access to the port");
     return judgement;
   }
   const Access& first = run.accesses.front();
   if (!first.write || first.port != port_map::kControl || first.value != port_map::kAnswerIdle) {
-    judgement.faults.push_back(Text("the first access, at %.3f s, was not the start-up write of 1 to 890",
-                                    since(first.timeNs)));
+    judgement.faults.push_back(
+        Text("the first access, at %.3f s, was not the start-up write of 1 to 890", since(first.timeNs)));
   }
 
   CheckerSettings settings = baseSettings;
@@ -127,14 +129,15 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
   AnswerChecker checker(settings);
   const auto takeFindings = [&] {
     for (const Finding& finding : checker.TakeFindings())
-      judgement.timeline.push_back(Text("%9.3f s  ", since(finding.timeNs)) + VerdictName(finding.verdict) + " " +
-                                   finding.text);
+      judgement.timeline.push_back(Text("%9.3f s  ", since(finding.timeNs)) + VerdictName(finding.verdict) +
+                                   " " + finding.text);
   };
 
   // The request line as the status reads show it, raised from the start-up
   // write on when the first read finds it so.
-  const auto firstRead = std::find_if(run.accesses.begin(), run.accesses.end(),
-                                      [](const Access& a) { return !a.write && a.port == port_map::kStatus; });
+  const auto firstRead = std::find_if(run.accesses.begin(), run.accesses.end(), [](const Access& a) {
+    return !a.write && a.port == port_map::kStatus;
+  });
   bool lineUp = firstRead != run.accesses.end() && (firstRead->value & port_map::kRequestMask);
   if (lineUp) checker.LineRaised(first.timeNs, true);
 
@@ -148,9 +151,9 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
       if (!raised && lineUp) checker.LineDropped(access.timeNs);
       lineUp = raised;
     }
-    judgement.timeline.push_back(
-        Text(access.write ? "%9.3f s  W %u 0x%02X" : "%9.3f s  R %u 0x%02X", since(access.timeNs),
-             static_cast<unsigned>(access.port), static_cast<unsigned>(run.rawValues[i])));
+    judgement.timeline.push_back(Text(access.write ? "%9.3f s  W %u 0x%02X" : "%9.3f s  R %u 0x%02X",
+                                      since(access.timeNs), static_cast<unsigned>(access.port),
+                                      static_cast<unsigned>(run.rawValues[i])));
     if (access.write && access.value != run.rawValues[i])
       judgement.timeline.back() += " (lines " + Hex(access.value) + ")";
     checker.Observe(access);
@@ -165,7 +168,7 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
   if (!faults.empty()) judgement.faults.push_back("answers: " + faults);
   if (tally.ok < minimumAnswers)
     judgement.faults.push_back(std::to_string(tally.ok) + " well-formed answers, at least " +
-                                    std::to_string(minimumAnswers) + " wanted");
+                               std::to_string(minimumAnswers) + " wanted");
   return judgement;
 }
 

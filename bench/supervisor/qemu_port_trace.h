@@ -35,7 +35,8 @@ std::vector<TraceRecord> ReadTrace(std::istream& in);
 // case begins by writing the case's stamp there. A case runs from its stamp
 // up to the next write to the data register; nullopt when the stamp is not
 // in the trace.
-std::optional<std::vector<TraceRecord>> CaseRecords(const std::vector<TraceRecord>& trace, std::uint8_t stamp);
+std::optional<std::vector<TraceRecord>> CaseRecords(const std::vector<TraceRecord>& trace,
+                                                    std::uint8_t stamp);
 
 // What a case's records hold, split between the driver and the program.
 struct ProgramRun {

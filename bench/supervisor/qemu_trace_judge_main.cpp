@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
     unsigned long value = 0;
     if ((option == "--answers" || option == "--tolerance") && i + 1 < argc) {
       if (!ParseNumber(argv[++i], value)) return Usage();
-      if (option == "--answers") answers = value;
-      else settings.toleranceNs = value * 1'000'000;
+      if (option == "--answers")
+        answers = value;
+      else
+        settings.toleranceNs = value * 1'000'000;
     } else if (option.rfind("--", 0) == 0) {
       return Usage();
     } else {
@@ -73,14 +75,16 @@ int main(int argc, char** argv) {
   int number = 0;
   for (const JudgedAnswer& answer : tally.judged) {
     std::printf("answer %d: %s, steps", ++number, VerdictName(answer.verdict));
-    for (int i = 1; i < answer.writes; ++i) std::printf(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
+    for (int i = 1; i < answer.writes; ++i)
+      std::printf(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
     std::printf(" ms\n");
   }
   std::vector<std::uint64_t> errors = tally.spacingErrorsNs;
   if (!errors.empty()) {
     std::sort(errors.begin(), errors.end());
     std::printf("step error from 1000 ms over %zu steps: median %.3f ms, max %.3f ms (tolerance %.0f ms)\n",
-                errors.size(), errors[errors.size() / 2] / 1e6, errors.back() / 1e6, settings.toleranceNs / 1e6);
+                errors.size(), errors[errors.size() / 2] / 1e6, errors.back() / 1e6,
+                settings.toleranceNs / 1e6);
   }
   if (judgement.faults.empty()) {
     std::printf("PASS: %d well-formed answers from the start-up write on\n", tally.ok);

@@ -132,9 +132,12 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
       usedPollNs_ = lastPollNs_;
       ++played_;
       char text[160];
-      std::snprintf(text, sizeof text, "pulse of %.0f ms raised %.3f s after the last poll, to drop %.3f s before the next",
+      std::snprintf(text, sizeof text,
+                    "pulse of %.0f ms raised %.3f s after the last poll, to drop %.3f s before the next",
                     settings_.pulseNs / 1e6, (nowNs - *lastPollNs_) / 1e9,
-                    (static_cast<double>(*lastPollNs_ + settings_.stepNs) - static_cast<double>(nowNs + settings_.pulseNs)) / 1e9);
+                    (static_cast<double>(*lastPollNs_ + settings_.stepNs) -
+                     static_cast<double>(nowNs + settings_.pulseNs)) /
+                        1e9);
       notes_.push_back({false, text});
       return LineChange::kRaisePulse;
     }
@@ -148,7 +151,8 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
     ++played_;
     waitingSinceNs_ = nowNs;
     char text[160];
-    std::snprintf(text, sizeof text, "pulse not placed: no two polls one tick apart within %.1f s", patience / 1e9);
+    std::snprintf(text, sizeof text, "pulse not placed: no two polls one tick apart within %.1f s",
+                  patience / 1e9);
     notes_.push_back({true, text});
   }
   return LineChange::kNone;

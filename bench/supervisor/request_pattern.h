@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "port_libraries/simulated/simulated_port_client.h"
 #include "bench/supervisor/supervisor_options.h"
+#include "port_libraries/simulated/simulated_port_client.h"
 
 namespace quorvane::supervisor {
 
@@ -70,8 +70,8 @@ class RequestPattern {
   // pulse: the last two polls (status reads) since the last write to the
   // control register, which moves the poll phase.
   std::optional<std::uint64_t> previousPollNs_, lastPollNs_;
-  std::optional<std::uint64_t> usedPollNs_;  // a poll whose gap is spent
-  std::uint64_t waitingSinceNs_;             // looking for the phase since
+  std::optional<std::uint64_t> usedPollNs_;    // a poll whose gap is spent
+  std::uint64_t waitingSinceNs_;               // looking for the phase since
   std::optional<std::uint64_t> watchUntilNs_;  // after a pulse: time for an answer to show
   int unplaced_ = 0;
 };

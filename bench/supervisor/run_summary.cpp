@@ -66,7 +66,8 @@ std::string SummaryText(const RunSummary& summary) {
   std::string text = "--- summary ---\n";
   text += Line("pattern", summary.pattern);
   char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.3f s%s", summary.seconds, summary.interrupted ? " (interrupted)" : "");
+  std::snprintf(seconds, sizeof seconds, "%.3f s%s", summary.seconds,
+                summary.interrupted ? " (interrupted)" : "");
   text += Line("run time", seconds);
   text += Line("requests raised", t.requests);
   text += Line("pulses placed", t.pulses);
@@ -85,8 +86,8 @@ std::string SummaryText(const RunSummary& summary) {
     text += Line("spacing error max", "- (no steps)");
   } else {
     const auto max = *std::max_element(t.spacingErrorsNs.begin(), t.spacingErrorsNs.end());
-    text += Line("spacing error max", std::to_string(max / 1000) + " us (" +
-                                          Count(t.spacingErrorsNs.size(), "step") + ")");
+    text += Line("spacing error max",
+                 std::to_string(max / 1000) + " us (" + Count(t.spacingErrorsNs.size(), "step") + ")");
   }
   if (t.latenciesNs.empty()) {
     text += Line("latency", "- (no request answered from idle)");
@@ -120,19 +121,20 @@ std::string SummaryJson(const RunSummary& summary) {
                 "  \"stray_writes\": %d,\n"
                 "  \"unfinished\": %d,\n"
                 "  \"lost_accesses\": %llu,\n",
-                summary.seconds, summary.interrupted ? "true" : "false", summary.neverPolled ? "true" : "false",
-                t.requests, t.pulses,
-                summary.unplacedPulses, t.answers, t.ok, t.late, t.malformed, t.unrequested, t.missing,
-                t.strayWrites, t.unfinished, static_cast<unsigned long long>(summary.lostAccesses));
+                summary.seconds, summary.interrupted ? "true" : "false",
+                summary.neverPolled ? "true" : "false", t.requests, t.pulses, summary.unplacedPulses,
+                t.answers, t.ok, t.late, t.malformed, t.unrequested, t.missing, t.strayWrites, t.unfinished,
+                static_cast<unsigned long long>(summary.lostAccesses));
   char spreads[512];
   std::snprintf(spreads, sizeof spreads,
-                "  \"spacing_error_us\": {\"max\": %.3f, \"count\": %zu, \"values\": ",
-                spacing.max / 1e3, t.spacingErrorsNs.size());
-  std::string json = "{\n  \"pattern\": " + bench_common::JsonString(summary.pattern) + ",\n" + numbers + spreads +
-                     JsonMicroseconds(t.spacingErrorsNs) + "},\n";
-  std::snprintf(spreads, sizeof spreads,
-                "  \"latency_us\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f, \"count\": %zu, \"values\": ",
-                latency.min / 1e3, latency.median / 1e3, latency.max / 1e3, t.latenciesNs.size());
+                "  \"spacing_error_us\": {\"max\": %.3f, \"count\": %zu, \"values\": ", spacing.max / 1e3,
+                t.spacingErrorsNs.size());
+  std::string json = "{\n  \"pattern\": " + bench_common::JsonString(summary.pattern) + ",\n" + numbers +
+                     spreads + JsonMicroseconds(t.spacingErrorsNs) + "},\n";
+  std::snprintf(
+      spreads, sizeof spreads,
+      "  \"latency_us\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f, \"count\": %zu, \"values\": ",
+      latency.min / 1e3, latency.median / 1e3, latency.max / 1e3, t.latenciesNs.size());
   json += spreads + JsonMicroseconds(t.latenciesNs) + "},\n";
   json += "  \"result\": " + bench_common::JsonString(summary.Failed() ? "fail" : "pass") + ",\n";
   json += "  \"exit_code\": " + std::to_string(summary.ExitCode()) + "\n}\n";

@@ -12,8 +12,8 @@
 namespace quorvane::supervisor {
 
 struct RunSummary {
-  std::string pattern;    // as DescribePattern gives it
-  double seconds = 0;     // how long the run took
+  std::string pattern;  // as DescribePattern gives it
+  double seconds = 0;   // how long the run took
   Tally tally;
   int unplacedPulses = 0;
   std::uint64_t lostAccesses = 0;  // overrun in the state file's ring: not seen, not judged

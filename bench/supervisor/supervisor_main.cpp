@@ -74,8 +74,9 @@ class Run {
         checker_(Settings(options, startNs_)),
         reader_(port, true,
                 options.wine ? simport::StampClock::kMonotonicRaw : simport::StampClock::kMonotonic) {
-    if (!options.quiet) trace_.emplace(stdout, startNs_, port.Status() & simport::kRequestBit,
-                                       port.Control() & simport::kAnswerBit);
+    if (!options.quiet)
+      trace_.emplace(stdout, startNs_, port.Status() & simport::kRequestBit,
+                     port.Control() & simport::kAnswerBit);
     if (vcdFile) vcd_.emplace(*vcdFile, startNs_, options.vcdRegisters);
   }
 
@@ -144,12 +145,17 @@ class Run {
 
     const std::uint8_t statusBefore = port_.Status();
     const bool leftRaised = statusBefore & simport::kRequestBit;
-    if (options_.statusBits) port_.SetStatus(*options_.statusBits & ~simport::kRequestBit);
-    else if (leftRaised) port_.DropRequest();
-    VcdLevels levels{false, static_cast<bool>(port_.Control() & simport::kAnswerBit), port_.Status(), port_.Control()};
+    if (options_.statusBits)
+      port_.SetStatus(*options_.statusBits & ~simport::kRequestBit);
+    else if (leftRaised)
+      port_.DropRequest();
+    VcdLevels levels{false, static_cast<bool>(port_.Control() & simport::kAnswerBit), port_.Status(),
+                     port_.Control()};
     if (vcd_) {
-      vcd_->Begin(Now(), "request: status bit 4 (port 889), raised by the supervisor; answer: control bit 0 "
-                         "(port 890), written by the program. Pattern: " + DescribePattern(options_),
+      vcd_->Begin(Now(),
+                  "request: status bit 4 (port 889), raised by the supervisor; answer: control bit 0 "
+                  "(port 890), written by the program. Pattern: " +
+                      DescribePattern(options_),
                   levels);
     }
     if (trace_) {
@@ -187,7 +193,8 @@ class Run {
     if (reader_.Lost() != lostShown_ + lostAtStart_) {
       const std::uint64_t lost = reader_.Lost() - lostAtStart_ - lostShown_;
       lostShown_ += lost;
-      if (trace_) trace_->Note(NowNs(), "WARNING " + std::to_string(lost) + " accesses lost: the ring was overrun");
+      if (trace_)
+        trace_->Note(NowNs(), "WARNING " + std::to_string(lost) + " accesses lost: the ring was overrun");
     }
   }
 
@@ -197,17 +204,22 @@ class Run {
     if (change == LineChange::kDrop) {
       port_.DropRequest();
       lineRaised_ = false;
-      if (options_.pattern == PatternKind::kHold) why = "held for the time asked";
-      else if (options_.pattern == PatternKind::kPulse) why = "end of the pulse";
-      else why = checker_.AnswerRunning() ? "the answer began" : "no answer by the deadline";
+      if (options_.pattern == PatternKind::kHold)
+        why = "held for the time asked";
+      else if (options_.pattern == PatternKind::kPulse)
+        why = "end of the pulse";
+      else
+        why = checker_.AnswerRunning() ? "the answer began" : "no answer by the deadline";
     } else {
       port_.RaiseRequest();
       lineRaised_ = true;
       why = change == LineChange::kRaisePulse ? "a pulse, which must not be answered" : "";
     }
     const std::uint64_t t = NowNs();
-    if (change == LineChange::kDrop) checker_.LineDropped(t);
-    else checker_.LineRaised(t, change == LineChange::kRaiseRequest);
+    if (change == LineChange::kDrop)
+      checker_.LineDropped(t);
+    else
+      checker_.LineRaised(t, change == LineChange::kRaiseRequest);
     if (trace_) trace_->RequestLine(t, lineRaised_, why);
     if (vcd_) {
       vcd_->Change(t, VcdSignal::kRequest, lineRaised_);
@@ -280,7 +292,8 @@ int FileProblem(const std::string& what, const std::string& path) {
 int main(int argc, char** argv) {
   const ParsedArguments parsed = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "quorvane-supervisor: %s\nTry 'quorvane-supervisor --help'.\n", parsed.error.c_str());
+    std::fprintf(stderr, "quorvane-supervisor: %s\nTry 'quorvane-supervisor --help'.\n",
+                 parsed.error.c_str());
     return kExitUsage;
   }
   const Options& options = parsed.options;

@@ -163,7 +163,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       return std::nullopt;
     };
     // A number within [low, high]; lowOpen excludes low itself.
-    const auto number = [&](double low, bool lowOpen, double high, const char* what) -> std::optional<double> {
+    const auto number = [&](double low, bool lowOpen, double high,
+                            const char* what) -> std::optional<double> {
       const auto text = value();
       if (!text) return std::nullopt;
       double parsed = 0;
@@ -199,7 +200,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       if (!text) continue;
       char* end = nullptr;
       const unsigned long byte = std::strtoul(text->c_str(), &end, 0);
-      if (text->empty() || !std::isdigit(static_cast<unsigned char>((*text)[0])) || *end != '\0' || byte > 255)
+      if (text->empty() || !std::isdigit(static_cast<unsigned char>((*text)[0])) || *end != '\0' ||
+          byte > 255)
         fail("--status: not a byte from 0 to 255 (0xEF, 239): '" + *text + "'");
       options.statusBits = static_cast<std::uint8_t>(byte);
     } else if (arg == "--seconds") {
@@ -209,7 +211,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "--late") {
       if (const auto n = number(0, true, 3600, "a number of seconds above 0")) options.lateSeconds = *n;
     } else if (arg == "--tolerance") {
-      if (const auto n = number(0, false, 500, "a number of milliseconds from 0 to 500")) options.toleranceMs = *n;
+      if (const auto n = number(0, false, 500, "a number of milliseconds from 0 to 500"))
+        options.toleranceMs = *n;
     } else if (arg == "--count") {
       if (const auto n = number(1, false, 1e6, "a whole number from 1 up")) {
         if (*n != std::floor(*n)) fail("--count: not a whole number: '" + Number(*n) + "'");
@@ -243,10 +246,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
           fail("pulse: not a length from 1 to 900 ms (it must fit between two polls): '" + words[1] + "'");
         options.pulseMs = n;
       } else {
-        options.pattern = name == "every" ? PatternKind::kEvery
-                          : name == "hold"  ? PatternKind::kHold
-                                            : PatternKind::kIdle;
-        if (!good || n < 0.1 || n > 1e6) fail(name + ": not a number of seconds from 0.1 up: '" + words[1] + "'");
+        options.pattern = name == "every"  ? PatternKind::kEvery
+                          : name == "hold" ? PatternKind::kHold
+                                           : PatternKind::kIdle;
+        if (!good || n < 0.1 || n > 1e6)
+          fail(name + ": not a number of seconds from 0.1 up: '" + words[1] + "'");
         options.patternSeconds = n;
       }
     }
@@ -255,7 +259,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   }
 
   if (countGiven && (options.pattern == PatternKind::kHold || options.pattern == PatternKind::kIdle))
-    fail(std::string("--count does not apply to ") + (options.pattern == PatternKind::kHold ? "hold" : "idle"));
+    fail(std::string("--count does not apply to ") +
+         (options.pattern == PatternKind::kHold ? "hold" : "idle"));
   if (options.lateSeconds && *options.lateSeconds > options.deadlineSeconds)
     fail("--late (" + Number(*options.lateSeconds) + " s) must not exceed --deadline (" +
          Number(options.deadlineSeconds) + " s)");

@@ -25,13 +25,13 @@ struct Options {
   // How many requests (once, every) or pulses; 0 = no limit (every only).
   int count = 0;
 
-  std::string statePath;          // empty: the client's default path
+  std::string statePath;  // empty: the client's default path
   // The other inputs of the status register, set at the start (bit 4, the
   // request line, is the pattern's); none = left as they are.
   std::optional<std::uint8_t> statusBits;
-  std::optional<double> seconds;  // total run time; none = until the pattern is done or Ctrl-C
-  double deadlineSeconds = 3.0;   // a request unanswered this long is missing
-  double toleranceMs = 50;        // allowed error of each one-second step
+  std::optional<double> seconds;      // total run time; none = until the pattern is done or Ctrl-C
+  double deadlineSeconds = 3.0;       // a request unanswered this long is missing
+  double toleranceMs = 50;            // allowed error of each one-second step
   std::optional<double> lateSeconds;  // default: see LateSeconds()
 
   bool waitPoll = false;  // start the pattern at the program's first poll

@@ -32,7 +32,8 @@ void TracePrinter::PortAccess(const Access& access) {
 
 void TracePrinter::RequestLine(std::uint64_t timeNs, bool raised, const std::string& why) {
   request_ = raised;
-  Print(timeNs, std::string(raised ? "request line raised" : "request line dropped") + (why.empty() ? "" : " (" + why + ")"));
+  Print(timeNs, std::string(raised ? "request line raised" : "request line dropped") +
+                    (why.empty() ? "" : " (" + why + ")"));
 }
 
 void TracePrinter::Report(const Finding& finding) {

@@ -20,18 +20,12 @@ std::string Name(const parport& port) { return port.name ? port.name : "the para
 
 std::string LibraryError(int code) {
   switch (code) {
-    case E1284_NOMEM:
-      return "out of memory";
-    case E1284_NOTAVAIL:
-      return "not available on this system";
-    case E1284_INVALIDPORT:
-      return "invalid or already open port";
-    case E1284_NOTIMPL:
-      return "not implemented by libieee1284";
-    case E1284_SYS:
-      return "system error";
-    default:
-      return "libieee1284 error " + std::to_string(code);
+    case E1284_NOMEM: return "out of memory";
+    case E1284_NOTAVAIL: return "not available on this system";
+    case E1284_INVALIDPORT: return "invalid or already open port";
+    case E1284_NOTIMPL: return "not implemented by libieee1284";
+    case E1284_SYS: return "system error";
+    default: return "libieee1284 error " + std::to_string(code);
   }
 }
 
@@ -59,8 +53,9 @@ std::string NoPortText(std::uint16_t base, const parport_list& list) {
   }
   const std::string head = "no parallel port at " + Hex(base);
   if (found.empty())
-    return head + " (no parallel ports found; check /proc/sys/dev/parport, load the parport_pc "
-                  "module)";
+    return head +
+           " (no parallel ports found; check /proc/sys/dev/parport, load the parport_pc "
+           "module)";
   return head + " (found: " + found + ")";
 }
 
@@ -71,13 +66,10 @@ std::string OpenRefusedText(const parport& port, CallResult result, int deviceEr
     // first is open to a normal user, so the device node tells the reason.
     if (IsPermission(deviceError)) return PermissionText(node);
     if (deviceError == ENOENT || deviceError == ENXIO || deviceError == ENODEV)
-      return "cannot open " + Name(port) + ": no device " + node +
-             " (load the ppdev module: modprobe ppdev)";
+      return "cannot open " + Name(port) + ": no device " + node + " (load the ppdev module: modprobe ppdev)";
     if (IsPermission(result.error)) return PermissionText(node);
-    if (result.error == EBUSY)
-      return "cannot open " + Name(port) + ": it is in use by another program";
-    if (result.error != 0)
-      return "cannot open " + Name(port) + ": " + std::strerror(result.error);
+    if (result.error == EBUSY) return "cannot open " + Name(port) + ": it is in use by another program";
+    if (result.error != 0) return "cannot open " + Name(port) + ": " + std::strerror(result.error);
     return "cannot open " + Name(port) + " (libieee1284 could not set it up)";
   }
   return "cannot open " + Name(port) + ": " + LibraryError(result.code);
@@ -89,8 +81,7 @@ std::string ClaimRefusedText(const parport& port, CallResult result) {
     if (result.error == EBUSY || result.error == ENXIO || result.error == EAGAIN)
       return "cannot claim " + Name(port) + ": it is in use by another program";
     if (IsPermission(result.error)) return PermissionText(DeviceNode(port));
-    if (result.error != 0)
-      return "cannot claim " + Name(port) + ": " + std::strerror(result.error);
+    if (result.error != 0) return "cannot claim " + Name(port) + ": " + std::strerror(result.error);
   }
   return "cannot claim " + Name(port) + ": " + LibraryError(result.code);
 }
@@ -125,12 +116,15 @@ std::string AccessFailedText(const parport& port, const std::string& doing, Call
   return head + " (" + LibraryError(result.code) +
          ", no reason given): check that the parport_pc and ppdev modules are loaded (lsmod | grep "
          "parport), that the port is enabled in the firmware setup, and that /proc/sys/dev/parport "
-         "lists " + Name(port);
+         "lists " +
+         Name(port);
 }
 
 std::string NoSuchRegisterText(std::uint16_t address, const parport& port) {
-  return "address " + Hex(address) + " is not a register this library reaches: only data, status and "
-         "control, at " + Hex(port.base_addr) + " to " + Hex(port.base_addr + 2) + " on " + Name(port);
+  return "address " + Hex(address) +
+         " is not a register this library reaches: only data, status and "
+         "control, at " +
+         Hex(port.base_addr) + " to " + Hex(port.base_addr + 2) + " on " + Name(port);
 }
 
 }  // namespace quorvane::hardware

@@ -2,9 +2,9 @@
 // parallel port through libieee1284.
 #include <cstdint>
 
+#include "port/inpout_abi.h"
 #include "port_libraries/hardware/hardware_port.h"
 #include "port_libraries/hardware/system_ieee1284.h"
-#include "port/inpout_abi.h"
 
 namespace {
 
@@ -22,9 +22,7 @@ std::uint16_t Address(short port) { return static_cast<std::uint16_t>(port); }
 
 extern "C" {
 
-INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
-  return static_cast<short>(Port().Read(Address(port)));
-}
+INPOUT_EXPORT short INPOUT_CALL Inp32(short port) { return static_cast<short>(Port().Read(Address(port))); }
 
 INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   Port().Write(Address(port), static_cast<std::uint8_t>(value & 0xFF));

@@ -51,8 +51,7 @@ std::uint8_t HardwarePort::Read(std::uint16_t address) {
     case Register::kControl:
       if (!Succeeded(calls_.ReadControl(*port, &lines), *port, "reading the control lines")) return 0;
       return ControlRegisterFromLines(lines);
-    case Register::kNone:
-      break;
+    case Register::kNone: break;
   }
   lastError_ = NoSuchRegisterText(address, *port);
   return 0;
@@ -62,17 +61,14 @@ void HardwarePort::Write(std::uint16_t address, std::uint8_t value) {
   parport* port = PortFor(address);
   if (!port) return;
   switch (SplitAddress(address).reg) {
-    case Register::kData:
-      Succeeded(calls_.WriteData(*port, value), *port, "writing the data lines");
-      return;
+    case Register::kData: Succeeded(calls_.WriteData(*port, value), *port, "writing the data lines"); return;
     case Register::kControl:
       Succeeded(calls_.WriteControl(*port, ControlLinesFromRegister(value)), *port,
                 "writing the control lines");
       return;
     case Register::kStatus:  // read-only on a PC port, which ignores a write there
       return;
-    case Register::kNone:
-      break;
+    case Register::kNone: break;
   }
   lastError_ = NoSuchRegisterText(address, *port);
 }
@@ -123,8 +119,7 @@ bool HardwarePort::Bind(std::uint16_t base) {
   int capabilities = 0;
   const CallResult opened = calls_.Open(*port, 0, &capabilities);
   if (opened.code != E1284_OK) {
-    const int deviceError =
-        calls_.DeviceAccessError(DeviceNode(*port));
+    const int deviceError = calls_.DeviceAccessError(DeviceNode(*port));
     return Fail(OpenRefusedText(*port, opened, deviceError));
   }
   // Claimed before the pin check: a port someone else holds is told as

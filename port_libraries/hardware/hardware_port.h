@@ -1,7 +1,7 @@
 #pragma once
 
-#include <optional>
 #include <ieee1284.h>
+#include <optional>
 
 #include <cstdint>
 #include <string>

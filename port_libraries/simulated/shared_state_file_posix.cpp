@@ -71,8 +71,7 @@ class Mapping {
 class CreationLock {
  public:
   explicit CreationLock(int fd) : fd_(fd) {
-    const auto deadline = MonotonicNanoseconds() +
-                          std::chrono::nanoseconds(kCreationLockWait).count();
+    const auto deadline = MonotonicNanoseconds() + std::chrono::nanoseconds(kCreationLockWait).count();
     for (;;) {
       if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
         locked_ = true;
@@ -224,7 +223,9 @@ Outcome CheckAndMap(int fd, const std::string& path, StateFile** state, std::str
   return Outcome::kMapped;
 }
 
-std::string DefaultPath() { return std::string("/tmp/") + kDefaultFileNamePrefix + std::to_string(geteuid()); }
+std::string DefaultPath() {
+  return std::string("/tmp/") + kDefaultFileNamePrefix + std::to_string(geteuid());
+}
 
 }  // namespace
 
@@ -259,12 +260,9 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
     }
     StateFile* state = nullptr;
     switch (CheckAndMap(fd.Get(), path, &state, &problem)) {
-      case Outcome::kRefused:
-        return fail(problem);
-      case Outcome::kVanished:
-        continue;
-      case Outcome::kMapped:
-        break;
+      case Outcome::kRefused: return fail(problem);
+      case Outcome::kVanished: continue;
+      case Outcome::kMapped: break;
     }
     struct stat info {};
     fstat(fd.Get(), &info);

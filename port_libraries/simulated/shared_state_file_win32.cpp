@@ -142,9 +142,11 @@ bool OwnedByAnother(HANDLE file) {
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return true;
   const Handle token(rawToken);
   const auto user = TokenInformation(token.Get(), TokenUser);
-  if (!user.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid)) return false;
+  if (!user.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
+    return false;
   const auto defaultOwner = TokenInformation(token.Get(), TokenOwner);
-  if (!defaultOwner.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_OWNER*>(defaultOwner.data())->Owner))
+  if (!defaultOwner.empty() &&
+      EqualSid(owner, reinterpret_cast<const TOKEN_OWNER*>(defaultOwner.data())->Owner))
     return false;
   const auto groups = TokenInformation(token.Get(), TokenGroups);
   if (!groups.empty()) {
@@ -181,7 +183,8 @@ enum class Creation { kCreated, kAnotherWasFirst, kFailed };
 // own is ever written to.
 Creation CreateWhole(const std::string& path, std::string* problem) {
   // A name no other process picks (CREATE_NEW never opens an existing file).
-  const std::wstring temporary = win32::Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  const std::wstring temporary = win32::Wide(path) + L".new-" + std::to_wstring(GetCurrentProcessId()) +
+                                 L"-" +
                                  std::to_wstring(static_cast<unsigned long long>(MonotonicNanoseconds()));
   bool built = false;
   {
@@ -246,7 +249,8 @@ bool CheckAndMap(HANDLE file, const std::string& path, Mapped* mapped, std::stri
     // filling it, and whoever comes second finds it done.
     const CreationLock lock(file);
     if (!lock.Locked()) {
-      *problem = lock.HeldByAnother() ? LockHeldText(path) : CannotText("lock", path, win32::SystemErrorText(lock.Error()));
+      *problem = lock.HeldByAnother() ? LockHeldText(path)
+                                      : CannotText("lock", path, win32::SystemErrorText(lock.Error()));
       return false;
     }
     if (!GetFileSizeEx(file, &size)) {
@@ -325,8 +329,8 @@ bool SharedStateFile::Open(const std::string& path, std::string* error) {
   if (state_) return fail(CannotText("open", path, "this connection already has a file open"));
   const std::wstring widePath = win32::Wide(path);
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    Handle file(CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    Handle file(CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) {
       const DWORD code = GetLastError();
       if (code != ERROR_FILE_NOT_FOUND) return fail(CannotText("open", path, win32::SystemErrorText(code)));
@@ -355,7 +359,8 @@ std::string SharedStateFile::Hold() {
   // system drops it when the handle closes, as the process ends.
   OVERLAPPED range{};
   range.OffsetHigh = 0x40000001;
-  if (LockFileEx(system_->file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) return {};
+  if (LockFileEx(system_->file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+    return {};
   const DWORD code = GetLastError();
   if (code == ERROR_LOCK_VIOLATION) return HeldText(path_, "another process has locked it");
   return CannotText("lock", path_, win32::SystemErrorText(code));
@@ -364,8 +369,9 @@ std::string SharedStateFile::Hold() {
 std::string SharedStateFile::Displacement() const {
   if (!state_) return {};
   // Opened for no access at all, only to learn which file the path names.
-  const Handle named(CreateFileW(win32::Wide(path_).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const Handle named(CreateFileW(win32::Wide(path_).c_str(), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (named.Valid()) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(named.Get(), &info))

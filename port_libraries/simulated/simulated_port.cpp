@@ -93,12 +93,8 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   connection.CheckPlace(now, false);
 }
 
-INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) {
-  return TheConnection().state != nullptr ? 1 : 0;
-}
+INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) { return TheConnection().state != nullptr ? 1 : 0; }
 
-INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) {
-  return TheConnection().error.c_str();
-}
+INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) { return TheConnection().error.c_str(); }
 
 }  // extern "C"

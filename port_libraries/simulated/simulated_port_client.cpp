@@ -48,8 +48,7 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
     lost_ += head - cursor_ - kRingCapacity;
     cursor_ = head - kRingCapacity;
   }
-  const std::int64_t onto =
-      stamps_ == StampClock::kMonotonicRaw ? MonotonicAheadOfRawNanoseconds() : 0;
+  const std::int64_t onto = stamps_ == StampClock::kMonotonicRaw ? MonotonicAheadOfRawNanoseconds() : 0;
   while (cursor_ < head && accesses.size() < limit) {
     RecordedAccess recorded{};
     const SlotRead result = ReadAccess(state, cursor_, &recorded);
@@ -61,8 +60,8 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
     stalledSince_ = 0;
     if (result == SlotRead::kGood) {
       const auto timeNs = static_cast<std::uint64_t>(static_cast<std::int64_t>(recorded.timeNs) + onto);
-      accesses.push_back({recorded.index, timeNs, recorded.kind == AccessKind::kWrite,
-                          recorded.port, recorded.value});
+      accesses.push_back(
+          {recorded.index, timeNs, recorded.kind == AccessKind::kWrite, recorded.port, recorded.value});
     } else {
       ++lost_;
     }
@@ -72,8 +71,7 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
 }
 
 std::optional<Access> AccessReader::WaitFor(const std::function<bool(const Access&)>& match,
-                                            std::chrono::milliseconds timeout,
-                                            std::vector<Access>* seen) {
+                                            std::chrono::milliseconds timeout, std::vector<Access>* seen) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     // One access at a time, so the cursor stops right after the match and

@@ -88,8 +88,7 @@ class AccessReader {
   // timeout passes (nullopt). Every access read on the way, the match
   // included, is appended to *seen when given.
   std::optional<Access> WaitFor(const std::function<bool(const Access&)>& match,
-                                std::chrono::milliseconds timeout,
-                                std::vector<Access>* seen = nullptr);
+                                std::chrono::milliseconds timeout, std::vector<Access>* seen = nullptr);
 
  private:
   const SimulatedPort& port_;

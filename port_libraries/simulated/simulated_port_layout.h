@@ -65,10 +65,10 @@ enum class AccessKind : std::uint8_t { kRead = 0, kWrite = 1 };
 // The 64-bit words are aligned to 8 in every ABI (a 32-bit Windows build
 // shares this header), as lock-free 64-bit atomics need.
 struct AccessSlot {
-  alignas(8) std::uint64_t seq;     // index + 1 of the access held; 0 = never written
-  std::uint64_t timeNs;  // CLOCK_MONOTONIC when the access was made, in ns
-  std::uint64_t packed;  // see PackAccess
-  std::uint64_t check;   // AccessCheck(seq, timeNs, packed)
+  alignas(8) std::uint64_t seq;  // index + 1 of the access held; 0 = never written
+  std::uint64_t timeNs;          // CLOCK_MONOTONIC when the access was made, in ns
+  std::uint64_t packed;          // see PackAccess
+  std::uint64_t check;           // AccessCheck(seq, timeNs, packed)
 };
 inline constexpr std::uint64_t kSlotBusy = std::uint64_t{1} << 63;
 
@@ -111,9 +111,7 @@ constexpr std::int16_t PackedValue(std::uint64_t packed) {
 constexpr std::int16_t PackedPort(std::uint64_t packed) {
   return static_cast<std::int16_t>((packed >> 16) & 0xFFFF);
 }
-constexpr AccessKind PackedKind(std::uint64_t packed) {
-  return static_cast<AccessKind>((packed >> 32) & 1);
-}
+constexpr AccessKind PackedKind(std::uint64_t packed) { return static_cast<AccessKind>((packed >> 32) & 1); }
 
 // A 64-bit mix of the three words (the splitmix64 finaliser per word), so a
 // slot holding words of two different accesses fails the check.

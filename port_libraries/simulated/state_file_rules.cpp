@@ -26,7 +26,8 @@ std::string OtherOwnerText(const std::string& path) {
 
 std::string WrongSizeText(const std::string& path, std::uint64_t size) {
   return File(path) + " has " + std::to_string(size) + " bytes, expected " +
-         std::to_string(sizeof(StateFile)) + " (not ours, or from another version; remove it if no run uses it)";
+         std::to_string(sizeof(StateFile)) +
+         " (not ours, or from another version; remove it if no run uses it)";
 }
 
 std::string HeaderRefusedText(const std::string& path, const std::string& problem) {

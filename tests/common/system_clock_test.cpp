@@ -63,7 +63,9 @@ TEST(SystemClock, ShowsTheLocalTimeOfZonesFarFromUtc) {
   const struct {
     const char* rule;
     int offsetMinutes;
-  } zones[] = {{"<+14>-14", 14 * 60}, {"<-11>11", -11 * 60}, {"<+0530>-5:30", 5 * 60 + 30},
+  } zones[] = {{"<+14>-14", 14 * 60},
+               {"<-11>11", -11 * 60},
+               {"<+0530>-5:30", 5 * 60 + 30},
                {"<+0545>-5:45", 5 * 60 + 45}};
   for (const auto& zone : zones) {
     TimeZone tz(zone.rule);

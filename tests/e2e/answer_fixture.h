@@ -13,9 +13,9 @@
 #include <functional>
 
 #include "bench/supervisor/answer_checker.h"
-#include "program_run.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
+#include "program_run.h"
 
 namespace quorvane::e2e {
 
@@ -38,7 +38,8 @@ inline double Ms(std::uint64_t fromNs, std::uint64_t toNs) {
 
 // From now to a time of the port's record (negative when it has passed).
 inline std::chrono::nanoseconds SinceNow(std::uint64_t timeNs) {
-  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) - static_cast<std::int64_t>(simport::NowNs()));
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) -
+                                  static_cast<std::int64_t>(simport::NowNs()));
 }
 
 inline bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort; }
@@ -61,8 +62,8 @@ class Answer : public ::testing::Test {
   }
 
   // Reads on until an access that matches; the checker sees all read.
-  std::optional<Access> WaitFor(const std::function<bool(const Access&)>& match, std::chrono::milliseconds timeout,
-                                std::vector<Access>* seen = nullptr) {
+  std::optional<Access> WaitFor(const std::function<bool(const Access&)>& match,
+                                std::chrono::milliseconds timeout, std::vector<Access>* seen = nullptr) {
     std::vector<Access> read;
     const auto found = reader_.WaitFor(match, timeout, &read);
     for (const Access& access : read) checker_->Observe(access);

@@ -50,7 +50,9 @@ TEST_F(Answer, HeldRequestGivesAnswersBackToBack) {
   ASSERT_GE(tally.judged.size(), 2u);
   EXPECT_EQ(tally.ok, tally.answers);
   const JudgedAnswer &one = tally.judged[0], &two = tally.judged[1];
-  EXPECT_LE(Ms(one.writeNs[answer_pattern::kWrites - 1], two.writeNs[0]), answer_pattern::kStepNs / 1e6 + kToleranceMs) << "the next answer starts at the next tick handled";
+  EXPECT_LE(Ms(one.writeNs[answer_pattern::kWrites - 1], two.writeNs[0]),
+            answer_pattern::kStepNs / 1e6 + kToleranceMs)
+      << "the next answer starts at the next tick handled";
 }
 
 TEST_F(Answer, OtherStatusBitsNeverStartAnAnswer) {

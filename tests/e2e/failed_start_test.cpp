@@ -5,9 +5,8 @@
 
 #include <gtest/gtest.h>
 
-
-#include "program_run.h"
 #include "port_libraries/simulated/simulated_port_client.h"
+#include "program_run.h"
 #include "x_display.h"
 
 namespace quorvane::e2e {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "program_run.h"
 
 namespace quorvane::e2e {

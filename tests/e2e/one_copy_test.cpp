@@ -37,13 +37,15 @@ TEST_F(OneCopy, SecondCopyEndsWithinTwoSecondsNamingTheHolderWhileTheFirstAnswer
   ASSERT_TRUE(status) << "the second copy was still running after 2 s\n" << second.Output();
   EXPECT_EQ(*status, 1) << second.Output();
   EXPECT_LT(took, 2s);
-  const std::string expected = "quorvane: the port library libinpout32.so cannot reach the parallel port: "
-                               "the simulated port file " + folder_.StatePath().string() +
-                               " is held by another program: ";
+  const std::string expected =
+      "quorvane: the port library libinpout32.so cannot reach the parallel port: "
+      "the simulated port file " +
+      folder_.StatePath().string() + " is held by another program: ";
   EXPECT_EQ(second.Stderr().rfind(expected, 0), 0u) << second.Output();
   EXPECT_NE(second.Stderr().find("(process " + std::to_string(run_->Pid()) + ") has locked it\n"),
             std::string::npos)
-      << "the holder is named\n" << second.Output();
+      << "the holder is named\n"
+      << second.Output();
   EXPECT_EQ(testing::ReadAll(folder_.LogPath()), log) << "the second copy wrote to the log";
 
   ASSERT_TRUE(WaitForAnswers(3)) << run_->Output();

@@ -7,9 +7,9 @@
 
 #include <regex>
 
-#include "program_run.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
+#include "program_run.h"
 
 namespace quorvane::e2e {
 namespace {

@@ -67,14 +67,16 @@ TEST(StateFile, TakenAwayWhileTheProgramRunsEndsItWithAMessageNamingTheFile) {
     ProgramRun run(folder, options);
     ASSERT_TRUE(run.Started());
     ASSERT_TRUE(reader.WaitFor([](const simport::Access& a) { return !a.write; }, 5s))
-        << "the program never polled\n" << run.Output();
+        << "the program never polled\n"
+        << run.Output();
 
     c.takeAway(folder.StatePath());
     const auto status = EndOfRun(run, c.window);
     ASSERT_TRUE(status) << "the program went on without its state file\n" << run.Output();
     EXPECT_EQ(*status, 1) << run.Output();
-    const std::string expected = "quorvane: the port library libinpout32.so failed to read port 889: the simulated port file " +
-                                 folder.StatePath().string() + " " + c.what;
+    const std::string expected =
+        "quorvane: the port library libinpout32.so failed to read port 889: the simulated port file " +
+        folder.StatePath().string() + " " + c.what;
     EXPECT_NE(run.Stderr().find(expected + "\n"), std::string::npos) << run.Output();
   }
 }

@@ -59,7 +59,8 @@ TEST_P(Stop, AtRestEndsAtOnceWritingNothing) {
   const auto status = run_->WaitForExit(1500ms);
   ASSERT_TRUE(status) << run_->Output();
   EXPECT_EQ(*status, 0) << run_->Output();
-  for (const Access& a : reader_.ReadNew()) EXPECT_FALSE(a.write && a.timeNs > signalledNs) << "a write on the way out";
+  for (const Access& a : reader_.ReadNew())
+    EXPECT_FALSE(a.write && a.timeNs > signalledNs) << "a write on the way out";
   EXPECT_EQ(port_.Control(), 0x01);
 }
 
@@ -69,7 +70,9 @@ INSTANTIATE_TEST_SUITE_P(FrontEnds, Stop,
                                            StopCase{CONSOLE_PROGRAM, SIGHUP, "ConsoleSIGHUP"},
                                            StopCase{QUORVANE_PROGRAM, SIGTERM, "WindowSIGTERM"},
                                            StopCase{QUORVANE_PROGRAM, SIGHUP, "WindowSIGHUP"}),
-                         [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace quorvane::e2e

@@ -19,7 +19,8 @@ using testing::RunCommand;
 
 // Ids of the visible windows whose title is exactly caption.
 inline std::vector<std::string> VisibleWindows(const std::string& caption) {
-  std::istringstream ids(RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).standardOutput);
+  std::istringstream ids(
+      RunCommand({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).standardOutput);
   std::vector<std::string> windows;
   for (std::string id; ids >> id;) windows.push_back(id);
   return windows;

@@ -34,7 +34,7 @@ class Counters {
 
 // The loader's own words for a library or an operation that is not there.
 #ifdef _WIN32
-constexpr char kNoSuchLibrary[] = "(error 126)";  // ERROR_MOD_NOT_FOUND
+constexpr char kNoSuchLibrary[] = "(error 126)";    // ERROR_MOD_NOT_FOUND
 constexpr char kNoSuchOperation[] = "(error 127)";  // ERROR_PROC_NOT_FOUND
 #else
 constexpr char kNoSuchLibrary[] = "No such file";
@@ -93,7 +93,8 @@ TEST(PortBinding, FailuresNameTheLibraryAndTheReason) {
   } cases[] = {
       {MISSING_LIBRARY, true, {"cannot load the port library", MISSING_LIBRARY, kNoSuchLibrary}},
       {PORT_NO_OUT32, true, {"has no operation Out32", PORT_NO_OUT32, kNoSuchOperation}},
-      {PORT_CLOSED, true,
+      {PORT_CLOSED,
+       true,
        {"cannot reach the parallel port", "no parallel port at 0x378 (found: parport0 at 0x3bc)"}},
       {PORT_CLOSED_SILENT, false, {PORT_CLOSED_SILENT, "its driver is not open"}},
   };

@@ -43,7 +43,10 @@ TEST_F(ResponderFixture, RaisedRequestIsAnsweredInOrderWithTextsFirst) {
       {Event::kStatusLine, 0, 0, "Waiting for Request..."},
       {Event::kStatusLine, 0, 0, "Sending Sequence..."},
       {Event::kLastRequest, 0, 0, "23:05:09"},
-      {Event::kWrite, 890, 0, ""}, {Event::kWrite, 890, 1, ""}, {Event::kWrite, 890, 0, ""}, {Event::kWrite, 890, 1, ""},
+      {Event::kWrite, 890, 0, ""},
+      {Event::kWrite, 890, 1, ""},
+      {Event::kWrite, 890, 0, ""},
+      {Event::kWrite, 890, 1, ""},
   };
   ASSERT_EQ(events.size(), std::size(expected));
   for (std::size_t i = 0; i < events.size(); ++i) {

@@ -34,9 +34,7 @@ class SteppingClock final : public Clock {
 
 // Start-up runs in a fresh working folder, where the restart log goes.
 struct FormLoad : ::testing::Test {
-  FormLoad() : previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder.path());
-  }
+  FormLoad() : previous(std::filesystem::current_path()) { std::filesystem::current_path(folder.path()); }
   ~FormLoad() override { std::filesystem::current_path(previous); }
 
   std::filesystem::path Log() const { return std::filesystem::current_path() / "Quorvane.log"; }
@@ -93,9 +91,13 @@ TEST_F(FormLoad, ShownAndLoggedStampsAreReadSeparatelyAndMayDiffer) {
     const char* shownText;
     const char* loggedLine;
   } cases[] = {
-      {{2026, 12, 8, 9, 30, 15, 999'999'000}, {2026, 12, 8, 9, 30, 16, 0}, "12-08-2026 09:30:15",
+      {{2026, 12, 8, 9, 30, 15, 999'999'000},
+       {2026, 12, 8, 9, 30, 16, 0},
+       "12-08-2026 09:30:15",
        "12-08-2026 09:30:16\r\n"},
-      {{2026, 12, 31, 23, 59, 59, 999'000'000}, {2027, 1, 1, 0, 0, 0, 1000}, "12-31-2026 23:59:59",
+      {{2026, 12, 31, 23, 59, 59, 999'000'000},
+       {2027, 1, 1, 0, 0, 0, 1000},
+       "12-31-2026 23:59:59",
        "01-01-2027 00:00:00\r\n"},
   };
   for (const auto& c : cases) {

@@ -6,8 +6,8 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -355,8 +355,9 @@ TEST_F(RestartLog, LinksAreRefusedInAnotherUsersFolderAndFollowedInOurOwn) {
   std::filesystem::create_directory(theirs);
   ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
   ASSERT_EQ(::symlink(victim.c_str(), (theirs / "Quorvane.log").c_str()), 0);
-  EXPECT_NE(FailureOf([&] { LogDateTime(clock, theirs / "Quorvane.log"); }).find("is a symbolic link in a folder"),
-            std::string::npos);
+  EXPECT_NE(
+      FailureOf([&] { LogDateTime(clock, theirs / "Quorvane.log"); }).find("is a symbolic link in a folder"),
+      std::string::npos);
   EXPECT_EQ(ReadAll(victim), std::string(kStamp) + kStamp);
 }
 

@@ -71,10 +71,10 @@ TEST_F(RestartLog, LogThatIsAPipeIsRefused) {
   // A pipe of one instance, a new one for each case: an instance a client
   // has left stays taken until its server disconnects it.
   const auto makePipe = [](const std::string& name) {
-    const std::string path = "\\\\.\\pipe\\quorvane-test-" + name + "-" +
-                             std::to_string(::GetCurrentProcessId());
-    const HANDLE pipe = ::CreateNamedPipeA(path.c_str(), PIPE_ACCESS_INBOUND,
-                                           PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 4096, 0, nullptr);
+    const std::string path =
+        "\\\\.\\pipe\\quorvane-test-" + name + "-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeA(path.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
+                                           0, 4096, 0, nullptr);
     return std::make_pair(path, pipe);
   };
   const auto refusal = [](const std::string& path) {
@@ -117,11 +117,11 @@ bool MakeJunction(const std::filesystem::path& link, const std::filesystem::path
                            (substitute.size() + print.size() + 2) * sizeof(wchar_t));
   auto* words = reinterpret_cast<WORD*>(buffer.data());
   *reinterpret_cast<DWORD*>(buffer.data()) = IO_REPARSE_TAG_MOUNT_POINT;
-  words[2] = static_cast<WORD>(buffer.size() - 8);                              // data length
-  words[4] = 0;                                                                 // substitute offset
-  words[5] = static_cast<WORD>(substitute.size() * sizeof(wchar_t));            // substitute length
-  words[6] = static_cast<WORD>((substitute.size() + 1) * sizeof(wchar_t));      // print offset
-  words[7] = static_cast<WORD>(print.size() * sizeof(wchar_t));                 // print length
+  words[2] = static_cast<WORD>(buffer.size() - 8);                          // data length
+  words[4] = 0;                                                             // substitute offset
+  words[5] = static_cast<WORD>(substitute.size() * sizeof(wchar_t));        // substitute length
+  words[6] = static_cast<WORD>((substitute.size() + 1) * sizeof(wchar_t));  // print offset
+  words[7] = static_cast<WORD>(print.size() * sizeof(wchar_t));             // print length
   auto* names = reinterpret_cast<wchar_t*>(words + 8);
   std::copy(substitute.begin(), substitute.end(), names);
   std::copy(print.begin(), print.end(), names + substitute.size() + 1);

@@ -159,14 +159,16 @@ class ChildProcess {
     }
     outPath_ = base.string() + ".out";
     errPath_ = base.string() + ".err";
-    const std::string out = outPath_.string(), err = errPath_.string(), folder = options.workingFolder.string();
+    const std::string out = outPath_.string(), err = errPath_.string(),
+                      folder = options.workingFolder.string();
     pid_ = ::fork();
     if (pid_ != 0) return;
     const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(kSetUpFailed);
     if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(kSetUpFailed);
-    if (options.group && (::setgroups(0, nullptr) != 0 || ::setgid(*options.group) != 0)) ::_exit(kSetUpFailed);
+    if (options.group && (::setgroups(0, nullptr) != 0 || ::setgid(*options.group) != 0))
+      ::_exit(kSetUpFailed);
     if (options.user && ::setuid(*options.user) != 0) ::_exit(kSetUpFailed);
     if (options.fileSizeLimit) {
       const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};

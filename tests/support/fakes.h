@@ -50,8 +50,12 @@ class FakeDisplay final : public StatusDisplay {
   explicit FakeDisplay(std::vector<Event>& events, const FakeClock* clock = nullptr)
       : events_(events), clock_(clock) {}
   void SetStatusLine(const std::string& text) override { Record(Event::kStatusLine, statusLine = text); }
-  void SetLastRestartText(const std::string& text) override { Record(Event::kLastRestart, lastRestart = text); }
-  void SetLastRequestText(const std::string& text) override { Record(Event::kLastRequest, lastRequest = text); }
+  void SetLastRestartText(const std::string& text) override {
+    Record(Event::kLastRestart, lastRestart = text);
+  }
+  void SetLastRequestText(const std::string& text) override {
+    Record(Event::kLastRequest, lastRequest = text);
+  }
   std::string statusLine, lastRestart, lastRequest;
 
  private:

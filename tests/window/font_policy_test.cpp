@@ -30,7 +30,9 @@ class FakeMeasurer final : public TextMeasurer {
 
 const FontSpec kDesktop{"Desktop Sans", 36};  // 9 pt
 
-std::vector<std::string> StatusTexts() { return {std::begin(status_texts::kAll), std::end(status_texts::kAll)}; }
+std::vector<std::string> StatusTexts() {
+  return {std::begin(status_texts::kAll), std::end(status_texts::kAll)};
+}
 
 TEST(FontPolicy, StatusTypefaceWhereInstalledAtItsOwnSizeUnshrunk) {
   FakeMeasurer measurer;

@@ -25,7 +25,7 @@ TEST(Form1Description, TwipsBecomePixelsAtTheScreensDensity) {
   const struct {
     int twips, pixelsPerInch, pixels;
   } table[] = {
-      {4680, 96, 312}, {1635, 96, 109}, {2895, 96, 193}, {15, 96, 1},  {7, 96, 0},    {8, 96, 1},
+      {4680, 96, 312},  {1635, 96, 109},  {2895, 96, 193},  {15, 96, 1},    {7, 96, 0}, {8, 96, 1},
       {2895, 120, 241}, {1635, 120, 136}, {2895, 144, 290}, {255, 192, 34}, {0, 96, 0},
   };
   for (const auto& row : table) {

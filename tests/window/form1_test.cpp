@@ -1,5 +1,6 @@
 #include "window/qt/form1.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
@@ -66,13 +66,15 @@ TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
   };
   // Tab order, with each box in twips divided by 15.
   const std::vector<Expected> table = {
-      {"Label1", "Active...", {56, 32, 193, 33}},    {"Label2", "Status", {56, 16, 41, 17}},
-      {"Command1", "OK", {256, 88, 49, 17}},         {"Label3", "Last Restart:", {8, 88, 65, 17}},
-      {"Label4", "", {72, 88, 113, 17}},             {"Label5", "", {80, 72, 49, 17}},
+      {"Label1", "Active...", {56, 32, 193, 33}},
+      {"Label2", "Status", {56, 16, 41, 17}},
+      {"Command1", "OK", {256, 88, 49, 17}},
+      {"Label3", "Last Restart:", {8, 88, 65, 17}},
+      {"Label4", "", {72, 88, 113, 17}},
+      {"Label5", "", {80, 72, 49, 17}},
       {"Label6", "Last Request:", {8, 72, 73, 17}},
   };
-  const QList<QWidget*> children =
-      form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  const QList<QWidget*> children = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
   ASSERT_EQ(children.size(), qsizetype(table.size()));
   // The focus chain follows the tab order.
   QWidget* inChain = form.nextInFocusChain();
@@ -99,8 +101,8 @@ TEST_F(Form1Fixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts) {
 
 TEST_F(Form1Fixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
   const QFont font = Label("Label1")->font();
-  std::printf("status line font: %s %.2f pt (Qt reports %d px high)\n",
-              qPrintable(font.family()), font.pointSizeF(), QFontMetrics(font).height());
+  std::printf("status line font: %s %.2f pt (Qt reports %d px high)\n", qPrintable(font.family()),
+              font.pointSizeF(), QFontMetrics(font).height());
   EXPECT_EQ(font.weight(), QFont::Normal);
   EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut());
   if (QFontDatabase::families().contains("Freehand575 BT")) {
@@ -130,8 +132,7 @@ TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
   for (QWidget* control : {static_cast<QWidget*>(Label("Label2")), static_cast<QWidget*>(Ok()),
                            static_cast<QWidget*>(Label("Label3")), static_cast<QWidget*>(Label("Label6"))})
     EXPECT_EQ(control->font(), form.font()) << control->objectName().toStdString();
-  std::printf("window font: %s %.2f pt\n", qPrintable(form.font().family()),
-              form.font().pointSizeF());
+  std::printf("window font: %s %.2f pt\n", qPrintable(form.font().family()), form.font().pointSizeF());
   const QFontMetrics metrics(form.font());
   const std::pair<QLabel*, const char*> widest[] = {{Label("Label2"), "Status"},
                                                     {Label("Label3"), "Last Restart:"},
@@ -148,7 +149,8 @@ TEST_F(Form1Fixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
   for (const auto& [heading, value] : {std::pair{"Label3", "Label4"}, std::pair{"Label6", "Label5"}}) {
     SCOPED_TRACE(heading);
     const QLabel* label = Label(heading);
-    const int right = label->x() + static_cast<int>(std::ceil(QFontMetricsF(form.font()).horizontalAdvance(label->text())));
+    const int right =
+        label->x() + static_cast<int>(std::ceil(QFontMetricsF(form.font()).horizontalAdvance(label->text())));
     EXPECT_GE(Label(value)->x() - right, 3);
   }
 }
@@ -230,8 +232,7 @@ TEST_F(Form1Fixture, OkMinimisesAndAClickDuringAnAnswerWaitsForItsEnd) {
   ShowAndWait();
   std::vector<bool> minimisedAtWrites;
   port.onWrite = [&] {
-    if (minimisedAtWrites.empty())
-      QMetaObject::invokeMethod(Ok(), "click", Qt::QueuedConnection);
+    if (minimisedAtWrites.empty()) QMetaObject::invokeMethod(Ok(), "click", Qt::QueuedConnection);
     minimisedAtWrites.push_back(form.isMinimized());
   };
   port.RaiseRequestFor(1);

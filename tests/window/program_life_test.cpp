@@ -13,9 +13,9 @@
 
 #include "common/failure.h"
 #include "fake_port.h"
+#include "form1_lookup.h"
 #include "temp_folder.h"
 #include "window/form1_description.h"
-#include "form1_lookup.h"
 
 namespace quorvane {
 namespace {
@@ -113,7 +113,8 @@ TEST_F(LifeFixture, AFailedLoadStopsTheTimerReportsAndEndsWithStatus1WithoutShow
        "quorvane: the control register cannot be written", "The control register cannot be written"},
       {"on several lines",
        [] { throw std::runtime_error("  cannot open Quorvane.log:\n\tPermission denied\n"); },
-       "quorvane: cannot open Quorvane.log: Permission denied", "Cannot open Quorvane.log: Permission denied"},
+       "quorvane: cannot open Quorvane.log: Permission denied",
+       "Cannot open Quorvane.log: Permission denied"},
       {"empty message", [] { throw std::runtime_error(" \n"); },
        "quorvane: the start-up failed for an unknown reason", "The start-up failed for an unknown reason"},
       {"not an exception", [] { throw 42; }, "quorvane: the start-up failed for an unknown reason",
@@ -220,7 +221,8 @@ TEST_F(LifeFixture, AStopEndsTheLoopWith0ButNeverBeforeTheAnswerUnderWayHasEnded
 TEST_F(LifeFixture, ATimerThatCannotStartFailsTheStartBeforeThePortIsTouched) {
   frontEnd.onStartTimer = [] { throw Failure("cannot make Timer1's timer: Too many open files"); };
   EXPECT_EQ(life.Run(), 1);
-  EXPECT_EQ(calls, (Calls{"start timer", "stop timer", "stderr quorvane: cannot make Timer1's timer: Too many open files",
+  EXPECT_EQ(calls, (Calls{"start timer", "stop timer",
+                          "stderr quorvane: cannot make Timer1's timer: Too many open files",
                           "box Cannot make Timer1's timer: Too many open files"}));
   EXPECT_FALSE(std::filesystem::exists(folder / "Quorvane.log"));
 }

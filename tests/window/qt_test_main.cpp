@@ -3,8 +3,8 @@
 // listing the tests at build time needs no display.
 #include <cstdlib>
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

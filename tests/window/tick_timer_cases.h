@@ -40,7 +40,8 @@ inline void ExpectPeriodsDueUntakenCountedAndTakenAtOnce(TickTimer& timer,
 // half a period late does not move the next deadline: it is the next whole
 // period after the start, not a period after the take. `slack` widens the
 // upper bound on a slow system.
-inline void ExpectDeadlinesOnWholePeriodsFromTheStart(std::chrono::milliseconds period, std::int64_t slack = 1) {
+inline void ExpectDeadlinesOnWholePeriodsFromTheStart(std::chrono::milliseconds period,
+                                                      std::int64_t slack = 1) {
   using Clock = std::chrono::steady_clock;
   TickTimer timer(period);
   const auto start = Clock::now();

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -19,10 +19,10 @@
 
 #include "common/failure.h"
 #include "common/system_clock.h"
+#include "fake_port.h"
 #include "window/form1_description.h"
 #include "window/qt/form1.h"
 #include "window/qt/window_timer.h"
-#include "fake_port.h"
 #include "window_test_support.h"
 
 namespace quorvane {

@@ -62,7 +62,8 @@ std::string NoDisplayMessage(const DisplaySettings& settings) {
   const std::string_view platform = settings.platform;
   // With no platform named, Qt tries Wayland when a Wayland display is named,
   // then X.
-  const bool wayland = platform.starts_with("wayland") || (platform.empty() && !settings.waylandDisplay.empty());
+  const bool wayland =
+      platform.starts_with("wayland") || (platform.empty() && !settings.waylandDisplay.empty());
   const bool x = platform.starts_with("xcb") || platform.empty();
   if (!wayland && !x)
     return "cannot start the window system \"" + settings.platform + "\" named by QT_QPA_PLATFORM";
@@ -75,7 +76,8 @@ std::string NoDisplayMessage(const DisplaySettings& settings) {
     if (display.name.empty())
       unset.push_back(display.variable);
     else
-      unreachable.push_back(std::string(display.kind) + " display " + display.name + " (" + display.variable + ")");
+      unreachable.push_back(std::string(display.kind) + " display " + display.name + " (" + display.variable +
+                            ")");
   }
   const std::string notSet = Joined(unset, " and ") + (unset.size() > 1 ? " are not set" : " is not set");
   if (unreachable.empty())

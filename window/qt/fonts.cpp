@@ -43,8 +43,13 @@ FontSpec DesktopFont() {
   const QFont font = QApplication::font();
   // A font set in pixels has no point size; Qt's logical inch is 96 pixels.
   const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / 96.0;
-  return FontSpec{font.family().toStdString(), font_policy::QuarterPoints(points), font.weight(), font.italic(),
-                  font.underline(), font.strikeOut(), 0};
+  return FontSpec{font.family().toStdString(),
+                  font_policy::QuarterPoints(points),
+                  font.weight(),
+                  font.italic(),
+                  font.underline(),
+                  font.strikeOut(),
+                  0};
 }
 
 }  // namespace quorvane

@@ -46,7 +46,9 @@ QWidget* MakeControl(QWidget* parent, const form1::Control& control) {
 }  // namespace
 
 Form1::Form1(PortIo& port, const Clock& clock)
-    : timer1_(new WindowTimer(form1::kTimer1.interval, this)), stop_(new StopNotifier(this)), life_(*this, port, clock) {
+    : timer1_(new WindowTimer(form1::kTimer1.interval, this)),
+      stop_(new StopNotifier(this)),
+      life_(*this, port, clock) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(form1::kCaption));
   setWindowIcon(MeasuringScreenIcon());

@@ -9,7 +9,8 @@
 
 namespace quorvane {
 
-WindowTimer::WindowTimer(std::chrono::nanoseconds period, QObject* parent) : QObject(parent), clock_(period) {}
+WindowTimer::WindowTimer(std::chrono::nanoseconds period, QObject* parent)
+    : QObject(parent), clock_(period) {}
 
 WindowTimer::~WindowTimer() = default;
 

@@ -19,7 +19,8 @@ int SystemDpi() {
 }  // namespace
 
 int WindowDpi(HWND window) {
-  static const auto getDpiForWindow = SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+  static const auto getDpiForWindow =
+      SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
   if (getDpiForWindow) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi > 0) return static_cast<int>(dpi);

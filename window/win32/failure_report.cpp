@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include "common/windows_text.h"
 #include "window/form1_description.h"
 #include "window/program_life.h"
-#include "common/windows_text.h"
 
 namespace quorvane::win32 {
 

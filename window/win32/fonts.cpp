@@ -75,9 +75,15 @@ FontSpec MessageFont() {
   }
   const LOGFONTW& font = metrics.lfMessageFont;
   // The system gives the height in pixels at its own DPI; points travel.
-  const double points = std::abs(font.lfHeight) * 72.0 / (systemDpi > 0 ? systemDpi : USER_DEFAULT_SCREEN_DPI);
-  return FontSpec{Utf8(font.lfFaceName), font_policy::QuarterPoints(points), static_cast<int>(font.lfWeight),
-                  font.lfItalic != 0, false, false, font.lfCharSet};
+  const double points =
+      std::abs(font.lfHeight) * 72.0 / (systemDpi > 0 ? systemDpi : USER_DEFAULT_SCREEN_DPI);
+  return FontSpec{Utf8(font.lfFaceName),
+                  font_policy::QuarterPoints(points),
+                  static_cast<int>(font.lfWeight),
+                  font.lfItalic != 0,
+                  false,
+                  false,
+                  font.lfCharSet};
 }
 
 Font MakeFont(const FontSpec& font, int dpi) {

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "common/windows_text.h"
 #include "window/font_policy.h"
 #include "window/win32/dpi.h"
 #include "window/win32/failure_report.h"
 #include "window/win32/form1_ids.h"
-#include "common/windows_text.h"
 #include "window/win32/message_loop.h"
 
 namespace quorvane::win32 {
@@ -34,12 +34,12 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
   windowClass.lpszClassName = QUORVANE_FORM1_CLASS;
   // Both sizes of the one icon: the caption and taskbar take the small one,
   // Alt+Tab the large.
-  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
-                                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                                    LR_SHARED));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
-                                                      GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  windowClass.hIcon =
+      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+  windowClass.hIconSm =
+      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUORVANE_ICON_ID), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw Failure("cannot register the window class: " + LastSystemErrorText());
 }
@@ -80,9 +80,9 @@ void Form1::CreateControls() {
     const DWORD style = WS_CHILD | WS_VISIBLE |
                         (label ? SS_LEFTNOWORDWRAP | SS_NOPREFIX
                                : WS_TABSTOP | (control.isDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
-    controls_[i] = CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", Wide(control.initialText).c_str(), style, 0,
-                                   0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(i))),
-                                   instance, nullptr);
+    controls_[i] = CreateWindowExW(
+        0, label ? L"STATIC" : L"BUTTON", Wide(control.initialText).c_str(), style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(i))), instance, nullptr);
     if (!controls_[i])
       throw Failure(std::string("cannot create the control ") + control.name + ": " + LastSystemErrorText());
   }
@@ -91,7 +91,8 @@ void Form1::CreateControls() {
 void Form1::LayOut(int dpi) {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const form1::Box box = form1::BoxInPixels(form1::kControls[i].twips, dpi);
-    SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
   const font_policy::WindowFonts fonts = font_policy::Choose(GdiTextMeasurer(dpi), MessageFont(), dpi);
   Font windowFont = MakeFont(fonts.window, dpi);
@@ -104,9 +105,9 @@ void Form1::LayOut(int dpi) {
   windowFont_ = std::move(windowFont);
   statusFont_ = std::move(statusFont);
 
-  const SIZE frame = FrameForClient(form1::TwipsToPixels(form1::kClientSize.width, dpi),
-                                    form1::TwipsToPixels(form1::kClientSize.height, dpi), kWindowStyle,
-                                    kWindowExStyle, dpi);
+  const SIZE frame =
+      FrameForClient(form1::TwipsToPixels(form1::kClientSize.width, dpi),
+                     form1::TwipsToPixels(form1::kClientSize.height, dpi), kWindowStyle, kWindowExStyle, dpi);
   SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(window_, nullptr, TRUE);
 }
@@ -214,8 +215,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
       }
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
 }

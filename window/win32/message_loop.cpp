@@ -19,7 +19,8 @@ int RunMessageLoop(HWND dialog, TickTimer& timer1, const std::function<void()>& 
     }
     HANDLE timer = static_cast<HANDLE>(WaitHandle(timer1));
     const DWORD handles = timer ? 1 : 0;
-    const DWORD woke = MsgWaitForMultipleObjectsEx(handles, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(handles, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_FAILED) throw Failure("the window's message loop failed: " + LastSystemErrorText());
     if (handles == 1 && woke == WAIT_OBJECT_0) {
       try {

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <unistd.h>
 
 namespace quorvane::bench {
 namespace {
@@ -29,9 +29,9 @@ std::vector<double> Ticks(double worstUs) {
 Results WineRun() {
   Results r;
   r.wine = true;
-  r.tickMs = Ticks(3000);            // the program: 3 ms late once
-  r.floorWindowTickMs = Ticks(2000); // the minimal Windows program: 2 ms
-  r.floorTickMs = Ticks(100);        // the bare timerfd loop: 0.1 ms
+  r.tickMs = Ticks(3000);             // the program: 3 ms late once
+  r.floorWindowTickMs = Ticks(2000);  // the minimal Windows program: 2 ms
+  r.floorTickMs = Ticks(100);         // the bare timerfd loop: 0.1 ms
   r.idleScheduledPercent = 0.12;
   r.floorIdleScheduledPercent = 0.10;
   return r;
@@ -97,7 +97,8 @@ TEST(BenchReport, IdleCpuHoldsUpToOnePointThreeTimesItsFloorAndIsLeftOutWithoutO
 
 TEST(BenchReport, TheJsonKeepsTheMinimalProgramsTicksAndSaysWine) {
   const Results r = WineRun();
-  const auto path = std::filesystem::temp_directory_path() / ("bench-report-" + std::to_string(::getpid()) + ".json");
+  const auto path =
+      std::filesystem::temp_directory_path() / ("bench-report-" + std::to_string(::getpid()) + ".json");
   WriteJson(true, r, Table(r), path.string());
   std::ifstream in(path);
   const std::string json{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

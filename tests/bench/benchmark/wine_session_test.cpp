@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 // destruction.
 class NamedProcess {
  public:
-  NamedProcess(const fs::path& folder, const std::string& name, std::string setting) : setting_(std::move(setting)) {
+  NamedProcess(const fs::path& folder, const std::string& name, std::string setting)
+      : setting_(std::move(setting)) {
     const fs::path link = folder / name;
     fs::create_symlink("/bin/sleep", link);
     std::string path = link.string(), seconds = "60";
@@ -45,7 +46,9 @@ class NamedProcess {
   pid_t pid_ = -1;
 };
 
-bool Has(const std::vector<pid_t>& pids, pid_t pid) { return std::find(pids.begin(), pids.end(), pid) != pids.end(); }
+bool Has(const std::vector<pid_t>& pids, pid_t pid) {
+  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+}
 
 TEST(WineSession, TheSessionsWineProcessesLessThePrograms) {
   const fs::path folder = fs::temp_directory_path() / ("wine-session-test-" + std::to_string(::getpid()));
@@ -57,7 +60,8 @@ TEST(WineSession, TheSessionsWineProcessesLessThePrograms) {
     NamedProcess program(folder, "Quorvane.exe", "WINEPREFIX=" + prefix);
     NamedProcess notWine(folder, "Xvfb", "WINEPREFIX=" + prefix);
     NamedProcess otherSession(folder, "explorer.exe", "WINEPREFIX=" + prefix + "-other");
-    for (const NamedProcess* p : {&server, &service, &program, &notWine, &otherSession}) ASSERT_GT(p->Pid(), 0);
+    for (const NamedProcess* p : {&server, &service, &program, &notWine, &otherSession})
+      ASSERT_GT(p->Pid(), 0);
     // The name and environment are the new program's once it has been
     // loaded: a moment after the spawn.
     std::vector<pid_t> found;

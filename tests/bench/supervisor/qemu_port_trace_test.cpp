@@ -64,7 +64,8 @@ std::string Faults(const CaseJudgement& judgement) {
 }
 
 TEST(QemuPortTraceTest, ReadsQemusLinesAndNothingElse) {
-  const auto record = ParseTraceLine("708@1796824254.929471:parallel_ioport_write write [SW] addr 0x02 val 0x10");
+  const auto record =
+      ParseTraceLine("708@1796824254.929471:parallel_ioport_write write [SW] addr 0x02 val 0x10");
   ASSERT_TRUE(record.has_value());
   EXPECT_EQ(record->timeNs, 1796824254'929471'000ULL);
   EXPECT_TRUE(record->write);
@@ -95,8 +96,8 @@ TEST(QemuPortTraceTest, ACaseRunsFromItsStampToTheNextDataWrite) {
 TEST(QemuPortTraceTest, AHeldRequestAnsweredThreeTimesPasses) {
   Trace trace;
   trace.Stamp(0).Start(800).Answer(1700).Answer(4750).Answer(7770);
-  trace.Answer(10800, 3);           // cut short by the guest's stop
-  trace.Stamp(14000, 0xA2);         // the next case, under a claim of its own
+  trace.Answer(10800, 3);    // cut short by the guest's stop
+  trace.Stamp(14000, 0xA2);  // the next case, under a claim of its own
   const CaseJudgement judgement = Judge(trace);
   EXPECT_TRUE(judgement.faults.empty()) << Faults(judgement);
   EXPECT_EQ(judgement.tally.ok, 3);
@@ -121,7 +122,11 @@ TEST(QemuPortTraceTest, ControlBitsOneToThreeSetFail) {
   Trace trace;
   trace.Stamp(0).Start(800).Answer(1700).Answer(7770).Answer(10800);
   // An answer whose second write also raises Auto Feed (bit 1).
-  trace.Read(4750, 1, 0xD8).Write(4751, 2, 0x10).Write(5751, 2, 0x13).Write(6751, 2, 0x10).Write(7751, 2, 0x11);
+  trace.Read(4750, 1, 0xD8)
+      .Write(4751, 2, 0x10)
+      .Write(5751, 2, 0x13)
+      .Write(6751, 2, 0x10)
+      .Write(7751, 2, 0x11);
   const auto records = CaseRecords(trace.Records(), kStamp);
   ASSERT_TRUE(records.has_value());
   std::vector<TraceRecord> inOrder = *records;

@@ -115,8 +115,10 @@ TEST(RunSummary, NamesEveryCauseOfFailureAndGivesTheSameFiguresAsJson) {
   const std::string json = SummaryJson(summary);
   EXPECT_NE(json.find("\"pattern\": \"every 5 s\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"missing\": 1,"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"spacing_error_us\": {\"max\": 250.000, \"count\": 3, \"values\": [1.500, 250.000, 3.000]}"),
-            std::string::npos)
+  EXPECT_NE(
+      json.find(
+          "\"spacing_error_us\": {\"max\": 250.000, \"count\": 3, \"values\": [1.500, 250.000, 3.000]}"),
+      std::string::npos)
       << json;
   EXPECT_NE(json.find("\"median\": 400000.000"), std::string::npos) << json;
   EXPECT_NE(json.find("\"result\": \"fail\""), std::string::npos) << json;

@@ -25,7 +25,8 @@ class SupervisorProcess : public ::testing::Test {
     simport::AccessReader reader(port);
     program_.emplace(folder_);
     ASSERT_TRUE(reader.WaitFor([](const simport::Access&) { return true; }, 3s))
-        << "the program made no port access\n" << program_->Output();
+        << "the program made no port access\n"
+        << program_->Output();
   }
 
   RunOptions Supervisor(std::vector<std::string> arguments) {
@@ -51,8 +52,8 @@ class SupervisorProcess : public ::testing::Test {
 TEST_F(SupervisorProcess, OneRequestIsAnsweredWholeAndInTimeByAProgramStartedAlongside) {
   // Started together, as the demo does: --wait-poll keeps the program's
   // start-up out of the first request's latency.
-  ProgramRun supervisor(folder_, Supervisor({"once", "--wait-poll", "--quiet", "--vcd", "run.vcd", "--json",
-                                             "run.json"}));
+  ProgramRun supervisor(
+      folder_, Supervisor({"once", "--wait-poll", "--quiet", "--vcd", "run.vcd", "--json", "run.json"}));
   std::this_thread::sleep_for(200ms);
   StartProgram();
   const auto status = supervisor.WaitForExit(20s);
@@ -85,7 +86,8 @@ TEST_F(SupervisorProcess, APulseBetweenTwoPollsIsNotAnswered) {
   EXPECT_EQ(Supervise({"pulse", "300"}, &output), 0) << output;
   EXPECT_NE(output.find("pulses placed      1\n"), std::string::npos) << output;
   EXPECT_NE(output.find("answers seen       0\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("request line raised (a pulse, which must not be answered)"), std::string::npos) << "the live trace shows the pulse";
+  EXPECT_NE(output.find("request line raised (a pulse, which must not be answered)"), std::string::npos)
+      << "the live trace shows the pulse";
   EXPECT_NE(output.find(" R 889 status  0x00"), std::string::npos) << "and the polls that did not see it";
 }
 

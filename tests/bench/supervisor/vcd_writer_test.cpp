@@ -21,8 +21,8 @@ constexpr std::uint64_t kUs = 1000;
 struct ParsedVcd {
   std::string timescale;
   std::map<std::string, std::pair<int, std::string>> signals;  // code -> width, name
-  std::map<std::string, std::string> initial;                   // code -> value in $dumpvars
-  std::vector<std::pair<std::uint64_t, std::string>> changes;   // time, "value code"
+  std::map<std::string, std::string> initial;                  // code -> value in $dumpvars
+  std::vector<std::pair<std::uint64_t, std::string>> changes;  // time, "value code"
   std::vector<std::uint64_t> times;
   std::vector<std::string> problems;
 };
@@ -37,8 +37,10 @@ ParsedVcd Parse(const std::string& text) {
   bool sawTime = false;
   const auto value = [&](const std::string& v, const std::string& code) {
     if (!vcd.signals.count(code)) vcd.problems.push_back("value for undeclared code " + code);
-    if (dumpvars) vcd.initial[code] = v;
-    else vcd.changes.push_back({now, v + " " + code});
+    if (dumpvars)
+      vcd.initial[code] = v;
+    else
+      vcd.changes.push_back({now, v + " " + code});
   };
   for (std::size_t i = 0; i < words.size(); ++i) {
     const std::string& w = words[i];
@@ -87,7 +89,8 @@ TEST(VcdWriter, DeclaresBothLinesThenWritesOnlyChangesUnderRisingTimeStampsInMic
   writer.Change(kStartNs + 400'000 * kUs + 500, VcdSignal::kAnswer, 0);
   writer.Change(kStartNs + 400'000 * kUs + 700, VcdSignal::kRequest, 0);  // same microsecond: one stamp
   writer.Change(kStartNs + 1'400'000 * kUs, VcdSignal::kAnswer, 1);
-  writer.Change(kStartNs + 1'399'990 * kUs, VcdSignal::kRequest, 1);  // a timestamp from the other source, a bit behind
+  writer.Change(kStartNs + 1'399'990 * kUs, VcdSignal::kRequest,
+                1);  // a timestamp from the other source, a bit behind
   writer.Change(kStartNs + 2'000'000 * kUs, VcdSignal::kStatus, 0x10);  // bytes not asked for: left out
   writer.End(kStartNs + 3'000'000 * kUs);
   const ParsedVcd vcd = Parse(out.str());

@@ -1,8 +1,8 @@
 // The port's mark as the kernel keeps it: the real HoldDevice on a file
 // another process has flocked, and after that process was killed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <map>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>

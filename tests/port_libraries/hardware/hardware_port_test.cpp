@@ -118,7 +118,8 @@ TEST_F(HardwarePortTest, WithoutAPortAt0x378NothingIsOpenedAndTheErrorSaysWhy) {
       {{{"parport0", 0x3bc}}, "no parallel port at 0x378 (found: parport0 at 0x3bc)"},
       {{{"parport0", 0x3bc}, {"parport1", 0x278}},
        "no parallel port at 0x378 (found: parport0 at 0x3bc, parport1 at 0x278)"},
-      {{{"0x278", 0x278}, {"0x378", 0x378}, {"0x3bc", 0x3bc}}, "no parallel port at 0x378 (no parallel ports found"},
+      {{{"0x278", 0x278}, {"0x378", 0x378}, {"0x3bc", 0x3bc}},
+       "no parallel port at 0x378 (no parallel ports found"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.start);
@@ -143,7 +144,8 @@ TEST_F(HardwarePortTest, OpenRefusedSaysWhatToDo) {
       {EACCES, EACCES, permission},
       {EPERM, EACCES, permission},
       {0, EACCES, permission},
-      {ENOENT, ENOENT, "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)"},
+      {ENOENT, ENOENT,
+       "cannot open parport0: no device /dev/parport0 (load the ppdev module: modprobe ppdev)"},
   };
   calls.AddPort("parport0", 0x378);
   for (const auto& c : cases) {
@@ -187,9 +189,12 @@ TEST_F(HardwarePortTest, PortHeldByAnotherIsRefusedNamingTheHolderBeforeAnyOpenO
     const char* activeText;
     std::string message;
   } cases[] = {
-      {{EWOULDBLOCK, "quorvane-console (process 4321)"}, "ppdev0\n",
+      {{EWOULDBLOCK, "quorvane-console (process 4321)"},
+       "ppdev0\n",
        "parport0 is held by another program: quorvane-console (process 4321) has locked /dev/parport0"},
-      {{EWOULDBLOCK, ""}, "none\n", "parport0 is held by another program: another process has locked /dev/parport0"},
+      {{EWOULDBLOCK, ""},
+       "none\n",
+       "parport0 is held by another program: another process has locked /dev/parport0"},
       {{}, "ppdev1\n", std::string("parport0 is held by another program: ") + active + " names ppdev1"},
       {{}, "lp0\n", std::string("parport0 is held by another program: ") + active + " names lp0"},
   };
@@ -223,7 +228,8 @@ TEST_F(HardwarePortTest, ExclusiveHolderIsNamedAsHolderNotAsAPortWithoutPinAcces
   {
     HardwarePort hardware(calls);
     EXPECT_FALSE(hardware.Reachable());
-    EXPECT_EQ(hardware.LastError().rfind("parport0 is held by another program: ", 0), 0u) << hardware.LastError();
+    EXPECT_EQ(hardware.LastError().rfind("parport0 is held by another program: ", 0), 0u)
+        << hardware.LastError();
   }
   // Held in the instant after the entry was read: the claim's refusal.
   calls.systemFileText = "none\n";
@@ -261,7 +267,8 @@ TEST_F(HardwarePortTest, MarkThatCannotBeTakenEitherGoesOnToTheOpenOrSaysWhy) {
       {ENXIO, std::nullopt, true, ""},
       {0, std::nullopt, true, ""},
       {0, "", true, ""},
-      {EACCES, "none\n", false, "permission denied on /dev/parport0: add the user to group lp (then log in again)"},
+      {EACCES, "none\n", false,
+       "permission denied on /dev/parport0: add the user to group lp (then log in again)"},
       {EIO, "none\n", false, "cannot lock /dev/parport0: Input/output error"},
   };
   for (const auto& c : cases) {
@@ -323,12 +330,19 @@ TEST_F(HardwarePortTest, FailedAccessSaysWhyAndTheNextGoodOneClearsIt) {
     CallResult result;
     std::string text;
   } cases[] = {
-      {false, kStatus, {E1284_NOTAVAIL, EIO}, "reading the status lines of parport0 failed: Input/output error"},
-      {false, kStatus, {E1284_NOTAVAIL, 0},
+      {false,
+       kStatus,
+       {E1284_NOTAVAIL, EIO},
+       "reading the status lines of parport0 failed: Input/output error"},
+      {false,
+       kStatus,
+       {E1284_NOTAVAIL, 0},
        "reading the status lines of parport0 failed (not available on this system," + check},
       {false, kControl, {E1284_SYS, ENODEV}, "reading the control lines of parport0 failed: No such device"},
       {true, kControl, {E1284_SYS, ENODEV}, "writing the control lines of parport0 failed: No such device"},
-      {true, kControl, {E1284_SYS, EACCES},
+      {true,
+       kControl,
+       {E1284_SYS, EACCES},
        "writing the control lines of parport0 failed: permission denied on /dev/parport0: add the user to "
        "group lp (then log in again)"},
       {true, kData, {E1284_SYS, EIO}, "writing the data lines of parport0 failed: Input/output error"},

@@ -67,7 +67,8 @@ class SimulatedPortTest : public ::testing::Test {
 
   // A fresh copy of the library; it opens the state file at its first call.
   std::unique_ptr<PortLibrary> LoadLibrary() {
-    const std::string name = "libinpout32-" + std::to_string(getpid()) + "-" + std::to_string(++copies_) + ".so";
+    const std::string name =
+        "libinpout32-" + std::to_string(getpid()) + "-" + std::to_string(++copies_) + ".so";
     return std::make_unique<PortLibrary>(folder_ / name);
   }
 

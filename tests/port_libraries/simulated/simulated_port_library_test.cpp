@@ -94,7 +94,8 @@ TEST_F(SimulatedPortLibrary, RecordsEveryAccessInOrderWithMonotonicTimes) {
   const struct {
     bool write;
     short port, value;
-  } expected[] = {{true, 890, 1}, {false, 889, 0xEF}, {true, 889, 7}, {false, 1234, 0xFF}, {true, 890, 0x0100}};
+  } expected[] = {
+      {true, 890, 1}, {false, 889, 0xEF}, {true, 889, 7}, {false, 1234, 0xFF}, {true, 890, 0x0100}};
   std::uint64_t previous = before;
   for (std::size_t i = 0; i < accesses.size(); ++i) {
     SCOPED_TRACE(i);
@@ -146,7 +147,8 @@ TEST_F(SimulatedPortLibrary, RefusesAFileThatIsNotOurs) {
   } cases[] = {
       {"wrong magic", std::string(sizeof(StateFile), '\x01'), "wrong magic"},
       {"wrong size", "some notes\n", "bytes, expected"},
-      {"no magic, other data", std::string(4, '\0') + std::string(sizeof(StateFile) - 4, '\x07'), "wrong magic"},
+      {"no magic, other data", std::string(4, '\0') + std::string(sizeof(StateFile) - 4, '\x07'),
+       "wrong magic"},
       {"all zero, the right size", std::string(sizeof(StateFile), '\0'), "wrong magic"},
       {"our header without the magic", HeaderWithoutMagic(), "wrong magic"},
   };
@@ -211,15 +213,18 @@ TEST_F(SimulatedPortLibrary, FileLosingItsPlaceWhileInUseIsReported) {
     std::function<void()> act;
     std::string text;
   } cases[] = {
-      {"deleted", [&] { std::filesystem::remove(path); }, "the simulated port file " + path + " was deleted while in use"},
+      {"deleted", [&] { std::filesystem::remove(path); },
+       "the simulated port file " + path + " was deleted while in use"},
       {"moved away", [&] { std::filesystem::rename(path, path + ".old"); },
        "the simulated port file " + path + " was deleted or moved away while in use"},
-      {"replaced after a move", [&] {
+      {"replaced after a move",
+       [&] {
          std::filesystem::rename(path, path + ".old");
          SimulatedPort another(path);
        },
        "the simulated port file " + path + " was replaced by another file while in use"},
-      {"renamed over", [&] {
+      {"renamed over",
+       [&] {
          { SimulatedPort another(path + ".new"); }
          std::filesystem::rename(path + ".new", path);
        },

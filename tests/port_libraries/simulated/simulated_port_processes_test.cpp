@@ -8,17 +8,17 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cerrno>  // program_invocation_short_name
+#include <chrono>
 #include <fstream>
 #include <functional>
 
+#include "child_process.h"
 #include "common/monotonic_clock.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
-#include "child_process.h"
 #include "simulated_port_fixture.h"
 
 namespace quorvane::simport::testing {
@@ -79,8 +79,9 @@ TEST_F(SimulatedPortProcesses, ToolDrivesTheRequestLineTheProgramReadsAndRefuses
   EXPECT_NE(bad.output.find("not a number from 0 to 255"), std::string::npos) << bad.output;
   const ToolResult unusable = RunTool("--file " + Folder().string() + " status");
   EXPECT_EQ(unusable.exitCode, 1);
-  EXPECT_NE(unusable.output.find("cannot open the simulated port file " + Folder().string() + ": Is a directory"),
-            std::string::npos)
+  EXPECT_NE(
+      unusable.output.find("cannot open the simulated port file " + Folder().string() + ": Is a directory"),
+      std::string::npos)
       << unusable.output;
 }
 
@@ -146,8 +147,8 @@ TEST_F(SimulatedPortProcesses, ConcurrentWritersNeverTearARecord) {
       const bool good = access.write && writer < kWriters && access.sequence >= nextSequence &&
                         number > lastNumber[writer] && access.timeNs >= lastTime[writer];
       if (!good && ++bad < 5)
-        ADD_FAILURE() << "torn or misplaced record " << access.sequence << ": port " << access.port << " value "
-                      << access.value;
+        ADD_FAILURE() << "torn or misplaced record " << access.sequence << ": port " << access.port
+                      << " value " << access.value;
       nextSequence = access.sequence + 1;
       if (writer < kWriters) {
         lastNumber[writer] = number;
@@ -192,7 +193,8 @@ TEST_F(SimulatedPortProcesses, ProcessesCreatingTheFileAtOnceShareOneFile) {
     for (ChildProcess& creator : creators) EXPECT_EQ(creator.Finish(kChildBound), 0);
 
     SimulatedPort port(StatePath());
-    EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators)) << "no creator reset another's write";
+    EXPECT_EQ(port.NextSequence(), static_cast<std::uint64_t>(kCreators))
+        << "no creator reset another's write";
     AccessReader reader(port, true);
     std::vector<Access> accesses = reader.ReadNew();
     ASSERT_EQ(accesses.size(), static_cast<std::size_t>(kCreators));

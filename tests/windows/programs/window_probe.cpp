@@ -119,7 +119,8 @@ static int Describe(double seconds) {
   PrintWide(text);
   RECT frame;
   GetWindowRect(form, &frame);
-  printf("\nframe %ld %ld %ld %ld", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+  printf("\nframe %ld %ld %ld %ld", frame.left, frame.top, frame.right - frame.left,
+         frame.bottom - frame.top);
   RECT client;
   GetClientRect(form, &client);
   printf("\nclient %ld x %ld\n", client.right - client.left, client.bottom - client.top);
@@ -159,7 +160,7 @@ static int UntilMinimised(double seconds, BOOL byEnter) {
   const DWORD start = GetTickCount();
   if (byEnter) {
     // Into the window's queue, as a key press is, with the focus where the
-//     window put it.
+    //     window put it.
     PostMessageW(form, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageW(form, WM_KEYUP, VK_RETURN, 0xC01C0001);
   } else {
@@ -269,7 +270,8 @@ int main(int argc, char** argv) {
     FreeLibrary(library);
     return 0;
   }
-  fputs("usage: window_probe describe|click-ok|press-enter|restore|dismiss-box [SECONDS] | close | icons EXE\n",
-        stderr);
+  fputs(
+      "usage: window_probe describe|click-ok|press-enter|restore|dismiss-box [SECONDS] | close | icons EXE\n",
+      stderr);
   return 2;
 }
