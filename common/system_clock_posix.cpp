@@ -1,5 +1,6 @@
 #include <time.h>
 
+#include "common/local_time_of.h"
 #include "common/monotonic_clock.h"
 #include "common/system_clock.h"
 
@@ -14,15 +15,7 @@ LocalTime SystemClock::Local() const {
   tzset();
   tm local{};
   localtime_r(&now.tv_sec, &local);
-  LocalTime t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second
-  t.nanosecond = static_cast<int>(now.tv_nsec);
-  return t;
+  return LocalTimeOf(local, static_cast<int>(now.tv_nsec));
 }
 
 std::int64_t SystemClock::MonotonicNanoseconds() const { return quorvane::MonotonicNanoseconds(); }

@@ -1,9 +1,9 @@
 #include "bench/supervisor/qemu_port_trace.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "bench/common/formatted.h"
 #include "port/port_map.h"
 
 namespace quorvane::supervisor {
@@ -19,17 +19,7 @@ constexpr std::uint8_t kControlLines = 0x0F;
 // (bits 2 and 3); the program holds both at 0, so it never writes this.
 constexpr std::uint8_t kClaimRestLines = 0x0C;
 
-std::string Text(const char* format, double a, unsigned b = 0, unsigned c = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  return text;
-}
-
-std::string Hex(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value);
-  return text;
-}
+using bench_common::Formatted;
 
 }  // namespace
 
@@ -112,16 +102,16 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
 
   const ProgramRun run = SplitProgramRun(caseRecords);
   for (const TraceRecord& claim : run.claimWrites)
-    judgement.timeline.push_back(
-        Text("%9.3f s  W 890 0x%02X  the driver's claim (lines at rest)", since(claim.timeNs), claim.value));
+    judgement.timeline.push_back(Formatted("%9.3f s  W 890 0x%02X  the driver's claim (lines at rest)",
+                                           since(claim.timeNs), unsigned{claim.value}));
   if (run.accesses.empty()) {
     judgement.faults.push_back("the program made no access to the port");
     return judgement;
   }
   const Access& first = run.accesses.front();
   if (!first.write || first.port != port_map::kControl || first.value != port_map::kAnswerIdle) {
-    judgement.faults.push_back(
-        Text("the first access, at %.3f s, was not the start-up write of 1 to 890", since(first.timeNs)));
+    judgement.faults.push_back(Formatted(
+        "the first access, at %.3f s, was not the start-up write of 1 to 890", since(first.timeNs)));
   }
 
   CheckerSettings settings = baseSettings;
@@ -129,8 +119,8 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
   AnswerChecker checker(settings);
   const auto takeFindings = [&] {
     for (const Finding& finding : checker.TakeFindings())
-      judgement.timeline.push_back(Text("%9.3f s  ", since(finding.timeNs)) + VerdictName(finding.verdict) +
-                                   " " + finding.text);
+      judgement.timeline.push_back(Formatted("%9.3f s  ", since(finding.timeNs)) +
+                                   VerdictName(finding.verdict) + " " + finding.text);
   };
 
   // The request line as the status reads show it, raised from the start-up
@@ -151,11 +141,12 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
       if (!raised && lineUp) checker.LineDropped(access.timeNs);
       lineUp = raised;
     }
-    judgement.timeline.push_back(Text(access.write ? "%9.3f s  W %u 0x%02X" : "%9.3f s  R %u 0x%02X",
-                                      since(access.timeNs), static_cast<unsigned>(access.port),
-                                      static_cast<unsigned>(run.rawValues[i])));
+    judgement.timeline.push_back(Formatted(access.write ? "%9.3f s  W %u 0x%02X" : "%9.3f s  R %u 0x%02X",
+                                           since(access.timeNs), static_cast<unsigned>(access.port),
+                                           static_cast<unsigned>(run.rawValues[i])));
     if (access.write && access.value != run.rawValues[i])
-      judgement.timeline.back() += " (lines " + Hex(access.value) + ")";
+      judgement.timeline.back() +=
+          " (lines " + Formatted("0x%02X", static_cast<unsigned>(access.value)) + ")";
     checker.Observe(access);
     takeFindings();
   }

@@ -2,8 +2,9 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+
+#include "bench/common/formatted.h"
 
 namespace quorvane::supervisor {
 
@@ -103,11 +104,7 @@ bool ParseNumber(const std::string& text, double* value) {
   return true;
 }
 
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
+std::string Number(double value) { return bench_common::Formatted("%g", value); }
 
 }  // namespace
 

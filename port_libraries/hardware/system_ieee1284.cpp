@@ -12,8 +12,12 @@ namespace quorvane::hardware {
 namespace {
 CallResult Result(int code) { return {code, code == E1284_OK ? 0 : errno}; }
 
-// A read gives the lines (0 to 255) or a negative E1284 code.
-CallResult Lines(int returned, int* lines) {
+// A read gives the lines (0 to 255) or a negative E1284 code; errno is
+// cleared just before it, so that what it holds afterwards is this call's.
+template <typename Read>
+CallResult Lines(const Read& read, int* lines) {
+  errno = 0;
+  const int returned = read();
   if (returned < 0) return {returned, errno};
   *lines = returned;
   return {};
@@ -47,13 +51,11 @@ void SystemIeee1284::Release(parport& port) { ieee1284_release(&port); }
 void SystemIeee1284::Close(parport& port) { ieee1284_close(&port); }
 
 CallResult SystemIeee1284::ReadStatus(parport& port, int* lines) {
-  errno = 0;
-  return Lines(ieee1284_read_status(&port), lines);
+  return Lines([&port] { return ieee1284_read_status(&port); }, lines);
 }
 
 CallResult SystemIeee1284::ReadControl(parport& port, int* lines) {
-  errno = 0;
-  return Lines(ieee1284_read_control(&port), lines);
+  return Lines([&port] { return ieee1284_read_control(&port); }, lines);
 }
 
 CallResult SystemIeee1284::WriteControl(parport& port, unsigned char lines) {
@@ -63,8 +65,7 @@ CallResult SystemIeee1284::WriteControl(parport& port, unsigned char lines) {
 }
 
 CallResult SystemIeee1284::ReadData(parport& port, int* value) {
-  errno = 0;
-  return Lines(ieee1284_read_data(&port), value);
+  return Lines([&port] { return ieee1284_read_data(&port); }, value);
 }
 
 CallResult SystemIeee1284::WriteData(parport& port, unsigned char value) {

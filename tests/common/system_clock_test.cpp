@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/clock_text.h"
+#include "common/local_time_of.h"
 #include "common/system_clock.h"
 
 namespace quorvane {
@@ -38,14 +39,7 @@ LocalTime UtcPlus(int offsetMinutes) {
   const std::time_t shifted = std::time(nullptr) + offsetMinutes * 60;
   std::tm utc{};
   gmtime_r(&shifted, &utc);
-  LocalTime t;
-  t.year = utc.tm_year + 1900;
-  t.month = utc.tm_mon + 1;
-  t.day = utc.tm_mday;
-  t.hour = utc.tm_hour;
-  t.minute = utc.tm_min;
-  t.second = utc.tm_sec;
-  return t;
+  return LocalTimeOf(utc);
 }
 
 // Seconds between two readings' texts, for readings taken close together.

@@ -9,10 +9,7 @@
 namespace quorvane {
 namespace {
 
-using testing::Event;
-using testing::FakeClock;
-using testing::FakeDisplay;
-using testing::FakePort;
+using testing::Event, testing::FakeClock, testing::FakeDisplay, testing::FakePort;
 
 constexpr std::int64_t kSecond = 1'000'000'000;
 

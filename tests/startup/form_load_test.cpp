@@ -12,10 +12,7 @@
 namespace quorvane {
 namespace {
 
-using testing::Event;
-using testing::FakeClock;
-using testing::FakeDisplay;
-using testing::FakePort;
+using testing::Event, testing::FakeClock, testing::FakeDisplay, testing::FakePort;
 using testing::ReadAll;
 using testing::TempFolder;
 
