@@ -1,10 +1,10 @@
 #pragma once
 
-// The platform seam of the simulated port: finding, creating, mapping and
-// watching the shared state file. Everything that depends on the operating
-// system is behind this header: shared_state_file_posix.cpp and
-// shared_state_file_win32.cpp, one of which CMake builds. The rules both
-// follow and the texts they report are in state_file_rules.h.
+// The simulated port's shared state file: finding, creating, mapping and
+// watching it. The logic is in shared_state_file.cpp, once; what depends on
+// the operating system is the small seam of state_file_system.h, with one
+// source per platform that CMake picks. The rules and the texts it reports
+// are in state_file_rules.h.
 
 #include <memory>
 #include <string>
