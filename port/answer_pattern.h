@@ -45,7 +45,7 @@ constexpr bool EveryStepOneSecond() {
     if (kSteps[i].offsetNs - kSteps[i - 1].offsetNs != kStepNs) return false;
   return true;
 }
-static_assert(EveryStepOneSecond(), "each wait of the answer is Delay1sec, one second");
+static_assert(EveryStepOneSecond(), "each wait of the answer is WaitUntilDue, one second");
 static_assert(kSteps[0].value != kIdle, "an answer starts by leaving the idle level");
 static_assert(kSteps[kWrites - 1].value == kIdle, "an answer ends at the idle level");
 

@@ -115,7 +115,7 @@ supervisor=$!
 children+=("$supervisor")
 tagged_output program '[program]    '
 (cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated \
-  exec setsid "$build/window/qt/quorvane" >"$run_folder/program.out" 2>&1) &
+  exec setsid "$build/front_ends/qt/quorvane" >"$run_folder/program.out" 2>&1) &
 program=$!
 children+=("$program")
 

@@ -31,11 +31,11 @@ start_xvfb || exit 1
 children+=("$xvfb_pid")
 
 "$simport" set-status 0x00
-(cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/window/qt/quorvane") &
+(cd "$run_folder" && LD_LIBRARY_PATH=$build/port_libraries/simulated exec "$build/front_ends/qt/quorvane") &
 children+=($!)
 # The caption as the program defines it.
-caption=$(sed -n 's/^inline constexpr char kCaption\[\] = "\(.*\)";$/\1/p' window/form1_description.h)
-[[ -n $caption ]] || { echo "the caption is not in window/form1_description.h" >&2; exit 1; }
+caption=$(sed -n 's/^inline constexpr char kCaption\[\] = "\(.*\)";$/\1/p' core/status_window/window_description.h)
+[[ -n $caption ]] || { echo "the caption is not in core/status_window/window_description.h" >&2; exit 1; }
 window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$caption\$" | head -1)
 
 "$simport" request --max 3

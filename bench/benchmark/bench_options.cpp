@@ -34,7 +34,8 @@ void Usage() {
          ";\n"
          "                     an empty PATH leaves it out); with --wine, a Windows one\n"
          "                     (quorvane-bench-minimal-win32.exe, none by default), which also reads\n"
-         "                     the port at each tick, so that its ticks are the floor under Timer1's too\n"
+         "                     the port at each tick, so that its ticks are the floor under the poll timer's "
+         "too\n"
          "With DISPLAY set (for instance under xvfb-run) the program runs on X and the time\n"
          "its window is mapped is measured; otherwise it runs offscreen.\n";
 }

@@ -11,7 +11,7 @@
 namespace quorvane::bench {
 
 // A minimal tick loop: a timerfd on CLOCK_MONOTONIC with absolute one-second
-// deadlines, as the program's Timer1, and nothing else. Wait() sleeps until
+// deadlines, as the program's the poll timer, and nothing else. Wait() sleeps until
 // the next deadline and stamps the wake-up.
 class TimerfdTickLoop {
  public:

@@ -24,8 +24,8 @@
 #include "bench/benchmark/record_timing.h"
 #include "bench/benchmark/window_probe.h"
 #include "bench/benchmark/wine_session.h"
+#include "core/status_window/window_description.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
-#include "window/form1_description.h"
 
 namespace quorvane::bench {
 
@@ -105,8 +105,8 @@ void TimeStartUps(const Options& options, Results& results) {
     if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
     results.firstWriteMs.push_back(Ms(program.StartNs(), first->timeNs));
     if (probe.Available() && results.window) {
-      if (const auto shown =
-              probe.WaitForShown(form1::kCaption, static_cast<int>(StartLimit(options, 10s).count()))) {
+      if (const auto shown = probe.WaitForShown(status_window::kCaption,
+                                                static_cast<int>(StartLimit(options, 10s).count()))) {
         results.shownMs.push_back(Ms(program.StartNs(), *shown));
         results.shownMeasured = true;
       }
@@ -187,7 +187,7 @@ void Measure(const Options& options, Results& results) {
   // and timer, started first, its start-up work let settle before the span
   // begins. The Windows one reads the port at each tick, as the program
   // does: its first poll says it ticks, and its polls over the span are the
-  // floor under Timer1's periods, which under Wine a bare timerfd loop is
+  // floor under the poll timer's periods, which under Wine a bare timerfd loop is
   // not (Wine's timer and message wait lie between the kernel and a tick).
   std::optional<ProgramUnderTest> floorWindow;
   if (!options.floorProgram.empty()) {

@@ -1,8 +1,8 @@
 // quorvane-bench-minimal-win32.exe: the floor under Quorvane.exe under Wine,
-// for its idle cost and for Timer1's precision. One window with one static
-// label and Timer1 as the program has it: the same waitable timer
+// for its idle cost and for the poll timer's precision. One window with one static
+// label and the poll timer as the program has it: the same waitable timer
 // (window/tick_timer_win32.h) waited for by the same message loop
-// (window/win32/message_loop.h). Each tick does only what an idle tick of the
+// (front_ends/win32_window/message_loop.h). Each tick does only what an idle tick of the
 // program does: it reads the status port once through inpout32.dll, loaded
 // from the program's folder as the program loads it and asked for its last
 // error as the program asks, so the benchmark sees these ticks in the
@@ -17,15 +17,15 @@
 #include <string>
 
 #include "common/failure.h"
-#include "common/status_display.h"
 #include "common/windows_text.h"
+#include "core/life/tick_timer.h"
+#include "core/status_window/status_display.h"
+#include "core/status_window/window_description.h"
+#include "front_ends/win32_window/failure_report.h"
+#include "front_ends/win32_window/message_loop.h"
 #include "port/dynamic_library.h"
 #include "port/inpout_abi.h"
 #include "port/port_map.h"
-#include "window/form1_description.h"
-#include "window/tick_timer.h"
-#include "window/win32/failure_report.h"
-#include "window/win32/message_loop.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ int main() {
       if (!SetWindowTextW(window.label, quorvane::win32::Wide(text).c_str()))
         throw Failure("cannot set the label: " + quorvane::win32::LastSystemErrorText());
     };
-    quorvane::TickTimer timer1(quorvane::form1::kTimer1.interval);
+    quorvane::TickTimer timer1(quorvane::status_window::kPollTimer.interval);
     timer1.Start();
     return quorvane::win32::RunMessageLoop(
         window.window, timer1,

@@ -48,7 +48,7 @@ std::vector<Row> Table(const Results& r) {
   std::vector<Row> rows;
   auto verdict = [](bool ok) { return std::string(ok ? "yes" : "NO"); };
 
-  // Timer1's period, beside the floor's over the same span: a minimal
+  // The poll timer's period, beside the floor's over the same span: a minimal
   // timerfd loop's natively; under Wine, whose timer and message wait lie
   // between the kernel and a tick, the minimal Windows program's.
   const bool windowFloor = !r.floorWindowTickMs.empty();
@@ -62,7 +62,7 @@ std::vector<Row> Table(const Results& r) {
                   verdict(!r.tickMs.empty() && std::fabs(tickMean - 1000.0) <= 0.01)});
   rows.push_back(
       {std::string("tick period: deviation from 1000 ms, p99 / max") +
-           (windowFloor ? " (floor: the minimal Windows program with the same Timer1, under Wine beside "
+           (windowFloor ? " (floor: the minimal Windows program with the same poll timer, under Wine beside "
                           "it; a bare timerfd loop is no fair floor under Wine)"
                         : ""),
        UsPair(deviations), "p99 <= 150 us", UsPair(floorDeviations), Ratio(tickP99, floorP99),
@@ -145,7 +145,7 @@ std::vector<Row> Table(const Results& r) {
                   verdict(r.idleScheduledPercent <= 0.01)});
   if (r.floorIdleScheduledPercent >= 0) {
     rows.push_back(
-        {r.wine ? "CPU idle beside the minimal Windows program with the same Timer1, under Wine (floor; "
+        {r.wine ? "CPU idle beside the minimal Windows program with the same poll timer, under Wine (floor; "
                   "each its own Wine process, all threads)"
                 : "CPU idle beside a minimal window of the same toolkit and timer (floor)",
          Fixed(r.idleScheduledPercent, 4) + " % of a core", "ratio <= 1.3",

@@ -42,9 +42,9 @@ if $wine; then
   name=latest-wine
   # A Wine session of its own (a prefix in the Windows build folder, its own
   # virtual X server), ended with the run. Beside the program, in the same
-  # session, the minimal Windows program with the same Timer1 is the floor.
+  # session, the minimal Windows program with the same poll timer is the floor.
   command=(tests/windows/with_wine.sh "$PWD/build-windows/wine-prefix"
-    build/bench/benchmark/quorvane-bench --wine --program build-windows/window/win32/Quorvane.exe
+    build/bench/benchmark/quorvane-bench --wine --program build-windows/front_ends/win32_window/Quorvane.exe
     --floor-program build-windows/bench/benchmark/quorvane-bench-minimal-win32.exe
     --library-dir build-windows/port_libraries/simulated --json "$results/$name.json" "${options[@]}")
 else

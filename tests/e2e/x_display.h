@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "command_output.h"
-#include "window/form1_description.h"
+#include "core/status_window/window_description.h"
 
 namespace quorvane::e2e {
 
 // The caption of the window and of its failure box.
-using form1::kCaption;
+using status_window::kCaption;
 
 using testing::RunCommand;
 

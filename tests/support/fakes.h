@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "common/status_display.h"
+#include "core/status_window/status_display.h"
 
 namespace quorvane::testing {
 

@@ -10,13 +10,13 @@ source_dir=$2
 scratch=$3
 rm -rf "$scratch"
 mkdir -p "$scratch"
-"$python" "$source_dir/window/qt/icon/make_icon.py" "$scratch" "$scratch"
+"$python" "$source_dir/resources/icon/make_icon.py" "$scratch" "$scratch"
 status=0
-for file in qt/icon/measuring_screen_32.xpm qt/icon/measuring_screen_16.xpm win32/measuring_screen.ico; do
-  if cmp -s "$scratch/$(basename "$file")" "$source_dir/window/$file"; then
-    echo "ok: window/$file"
+for file in measuring_screen_32.xpm measuring_screen_16.xpm measuring_screen.ico; do
+  if cmp -s "$scratch/$file" "$source_dir/resources/icon/$file"; then
+    echo "ok: resources/icon/$file"
   else
-    echo "FAIL: window/$file is not what window/qt/icon/make_icon.py draws (run it to remake the files)"
+    echo "FAIL: resources/icon/$file is not what resources/icon/make_icon.py draws (run it to remake the files)"
     status=1
   fi
 done

@@ -8,9 +8,9 @@
 set -eu
 cd "$(dirname "$0")/../.."
 build=$(realpath "${1:-build}")
-[[ -f $build/windows/window/win32/Quorvane.exe ]] ||
+[[ -f $build/windows/front_ends/win32_window/Quorvane.exe ]] ||
   { echo "build the Windows program first: ctest --preset default -R cross"; exit 1; }
-export QUORVANE_EXE=$build/windows/window/win32/Quorvane.exe
+export QUORVANE_EXE=$build/windows/front_ends/win32_window/Quorvane.exe
 export WINDOWS_TEST_PROGRAMS=$build/windows-test-programs
 export RUN_FOLDER=$build/tests/windows/runs/screenshot
 export OUTPUT=$PWD/docs/window-wine.png

@@ -37,7 +37,7 @@ Results WineRun() {
   return r;
 }
 
-TEST(BenchReport, UnderWineTimer1StandsBesideTheMinimalWindowsProgramNotTheTimerfdLoop) {
+TEST(BenchReport, UnderWineThePollTimerStandsBesideTheMinimalWindowsProgramNotTheTimerfdLoop) {
   const std::vector<Row> rows = Table(WineRun());
   const auto deviation = Find(rows, "tick period: deviation");
   ASSERT_TRUE(deviation);
@@ -54,7 +54,7 @@ TEST(BenchReport, UnderWineTimer1StandsBesideTheMinimalWindowsProgramNotTheTimer
   EXPECT_EQ(Find(rows, "tick period: mean")->floor, "1000.2000 ms");
 }
 
-TEST(BenchReport, NativelyTimer1StandsBesideTheTimerfdLoop) {
+TEST(BenchReport, NativelyThePollTimerStandsBesideTheTimerfdLoop) {
   Results r = WineRun();
   r.wine = false;
   r.floorWindowTickMs.clear();  // the Qt window reads no port

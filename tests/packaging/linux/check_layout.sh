@@ -39,7 +39,7 @@ done
 # The theme icons are pixel for pixel the window's own images.
 for size in 16 32; do
   png=$STAGE/usr/share/icons/hicolor/${size}x$size/apps/quorvane.png
-  xpm=$SOURCE_DIR/window/qt/icon/measuring_screen_$size.xpm
+  xpm=$SOURCE_DIR/resources/icon/measuring_screen_$size.xpm
   if ! command -v convert >/dev/null; then
     echo "note: ImageMagick is not installed, the ${size}-pixel icon is not compared"
   elif [[ $(convert "$png" -format '%m %wx%h' info:) != "PNG ${size}x$size" ]]; then

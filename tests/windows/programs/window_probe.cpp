@@ -35,12 +35,12 @@
 #include <cwchar>
 #include <string>
 
-#include "window/form1_description.h"
-#include "window/win32/form1_ids.h"
+#include "core/status_window/window_description.h"
+#include "front_ends/win32_window/control_ids.h"
 
 // The window's caption, which its failure box carries too.
 static std::wstring Caption() {
-  const std::string caption = quorvane::form1::kCaption;
+  const std::string caption = quorvane::status_window::kCaption;
   return std::wstring(caption.begin(), caption.end());  // ASCII
 }
 
@@ -91,7 +91,7 @@ static BOOL IsGone(HWND window) { return !IsWindow(window) || !IsWindowVisible(w
 static HWND WaitForForm(double seconds) {
   const DWORD start = GetTickCount();
   for (;;) {
-    HWND form = FindTopLevel(QUORVANE_FORM1_CLASS, TRUE);
+    HWND form = FindTopLevel(QUORVANE_WINDOW_CLASS, TRUE);
     if (form) return form;
     if (GetTickCount() - start > (DWORD)(seconds * 1000)) {
       puts("no window");
@@ -175,7 +175,7 @@ static int UntilMinimised(double seconds, BOOL byEnter) {
 }
 
 static int Restore(double seconds) {
-  HWND form = FindTopLevel(QUORVANE_FORM1_CLASS, FALSE);
+  HWND form = FindTopLevel(QUORVANE_WINDOW_CLASS, FALSE);
   if (!form) {
     puts("no window");
     return 1;
@@ -190,7 +190,7 @@ static int Restore(double seconds) {
 }
 
 static int Close(void) {
-  HWND form = FindTopLevel(QUORVANE_FORM1_CLASS, FALSE);
+  HWND form = FindTopLevel(QUORVANE_WINDOW_CLASS, FALSE);
   if (!form) {
     puts("no window");
     return 1;
@@ -219,7 +219,7 @@ static int DismissBox(double seconds) {
     PrintWide(text);
     putchar('\n');
   }
-  printf("window visible %d\n", FindTopLevel(QUORVANE_FORM1_CLASS, TRUE) ? 1 : 0);
+  printf("window visible %d\n", FindTopLevel(QUORVANE_WINDOW_CLASS, TRUE) ? 1 : 0);
   PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageW(box, WM_KEYUP, VK_RETURN, 0xC01C0001);
   if (!WaitFor(IsGone, box, seconds)) {

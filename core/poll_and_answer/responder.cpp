@@ -1,0 +1,45 @@
+#include "core/poll_and_answer/responder.h"
+
+#include "common/clock_text.h"
+#include "port/answer_pattern.h"
+#include "port/port_map.h"
+
+namespace quorvane {
+
+Responder::Responder(PortIo& port, StatusDisplay& display, const Clock& clock, std::int16_t portBase)
+    : port_(port), display_(display), clock_(clock), portBase_(portBase) {}
+
+void Responder::OnPollTick() { PollRequestLine(); }
+
+void Responder::PollRequestLine() {
+  const std::int16_t status = port_.Inp32(static_cast<std::int16_t>(portBase_ + port_map::kStatusOffset));
+  // Only the request bit counts; the other status lines are ignored.
+  requestSeen_ = (status & port_map::kRequestMask) != 0;
+  display_.SetStatusLine(status_texts::kWaitingForRequest);
+  if (requestSeen_) SendAnswer();
+}
+
+void Responder::SendAnswer() {
+  const auto control = static_cast<std::int16_t>(portBase_ + port_map::kControlOffset);
+  display_.SetStatusLine(status_texts::kSendingSequence);
+  display_.SetLastRequestText(TimeText(clock_.Local()));
+  // Every due time is counted from this one reading, never from the end of
+  // the work after a write: a slow library call cannot make the answer drift.
+  const std::int64_t startNs = clock_.MonotonicNanoseconds();
+  for (const answer_pattern::Step& step : answer_pattern::kSteps) {
+    stepDueNs_ = startNs + step.offsetNs;
+    if (step.offsetNs > 0) WaitUntilDue();
+    port_.Out32(control, step.value);
+  }
+}
+
+void Responder::WaitUntilDue() {
+  // The monotonic clock never steps back, so midnight or a clock set back
+  // cannot stretch the wait; it ends at the first reading at or past the due
+  // time. A write that took longer than a step finds it passed: the next
+  // write goes at once, and the ones after it are back on time.
+  while (clock_.MonotonicNanoseconds() < stepDueNs_) {
+  }
+}
+
+}  // namespace quorvane
