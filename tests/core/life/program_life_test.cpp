@@ -272,6 +272,44 @@ TEST_F(LifeFixture, OkOnlyMinimises) {
   EXPECT_EQ(calls, (Calls{"minimise"}));
 }
 
+// A front end with nothing to show: a display and a loop, no window.
+class RecordingDisplay final : public Display, public EventLoop {
+ public:
+  explicit RecordingDisplay(Calls& calls) : calls_(calls) {}
+  void SetControlText(std::size_t control, const std::string& text) override {
+    calls_.push_back(std::string(status_window::kControls[control].name) + " := " + text);
+  }
+  void WriteErrorLine(const std::string& line) override { calls_.push_back("stderr " + line); }
+  void StartTimer() override { calls_.push_back("start timer"); }
+  void StopTimer() override { calls_.push_back("stop timer"); }
+  int RunEventLoop() override {
+    calls_.push_back("loop");
+    return 0;
+  }
+  void EndEventLoop(int status) override { calls_.push_back("end loop " + std::to_string(status)); }
+
+ private:
+  Calls& calls_;
+};
+
+TEST_F(LifeFixture, WithoutAWindowTheLifeShowsAndMinimisesNothingAndAFailureIsItsErrorLine) {
+  Calls windowless;
+  port.onAccess = [&](const testing::Event& access) { windowless.push_back(Described(access)); };
+  RecordingDisplay display{windowless};
+  ProgramLife textLife{display, display, port, clock};
+  EXPECT_EQ(textLife.Run(), 0);
+  textLife.OkClicked();
+  EXPECT_EQ(windowless,
+            (Calls{"start timer", "write 890 1", "lastRestartText := 03-04-2026 05:06:07", "loop"}));
+
+  windowless.clear();
+  port.onRead = [] { throw Failure("reading the status lines failed"); };
+  textLife.OnPollTick();
+  // The default failure box tells nobody more than the error line did.
+  EXPECT_EQ(windowless, (Calls{"read 889", "stop timer", "stderr quorvane: reading the status lines failed",
+                               "end loop 1"}));
+}
+
 TEST(ErrorTexts, LineAndBoxTextOfAMessage) {
   const struct {
     const char* message;
