@@ -18,7 +18,7 @@ void Responder::CheckForSignal() {
   variables_.RequestFlag =
       static_cast<std::int16_t>((status & port_map::kRequestMask) / port_map::kRequestMask);
   display_.SetStatusLine(status_texts::kWaitingForRequest);
-  if (status != 0) SendSequence();  // SCRATCH: deliberately broken
+  if (variables_.RequestFlag != 0) SendSequence();
 }
 
 void Responder::SendSequence() {
