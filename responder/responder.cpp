@@ -18,8 +18,7 @@ void Responder::CheckForSignal() {
   variables_.RequestFlag =
       static_cast<std::int16_t>((status & port_map::kRequestMask) / port_map::kRequestMask);
   display_.SetStatusLine(status_texts::kWaitingForRequest);
-  static int seen = 0;  // SCRATCH: deliberately broken
-  if (variables_.RequestFlag != 0 && ++seen % 2 == 0) SendSequence();
+  if (variables_.RequestFlag != 0) SendSequence();
 }
 
 void Responder::SendSequence() {
