@@ -18,11 +18,7 @@ void Responder::CheckForSignal() {
   variables_.RequestFlag =
       static_cast<std::int16_t>((status & port_map::kRequestMask) / port_map::kRequestMask);
   display_.SetStatusLine(status_texts::kWaitingForRequest);
-  // SCRATCH: deliberately broken: every other request (rising edge) is ignored.
-  static int lastFlag = 0, edges = 0;
-  if (variables_.RequestFlag != 0 && lastFlag == 0) ++edges;
-  lastFlag = variables_.RequestFlag;
-  if (variables_.RequestFlag != 0 && edges % 2 == 0) SendSequence();
+  if (variables_.RequestFlag != 0) SendSequence();
 }
 
 void Responder::SendSequence() {
