@@ -264,9 +264,7 @@ constexpr auto kBound = std::chrono::seconds(20);
 
 TEST(HostPortPreloaded, AProcessClaimsTheNodeThroughTheFixture) {
   const std::string node = NewFile("node");
-  ChildProcess probe =
-      Probe(node, {std::string("LD_LIBRARY_PATH=") +
-                   std::string(STUB_PORT_LIBRARY).substr(0, std::string(STUB_PORT_LIBRARY).rfind('/'))});
+  ChildProcess probe = Probe(node, {std::string("LD_LIBRARY_PATH=") + STUB_PORT_DIR});
   EXPECT_EQ(probe.Finish(kBound), 0) << probe.Output();
   EXPECT_EQ(probe.Stdout(), "claimed\nstatus 0x00\n");
 }
