@@ -124,7 +124,11 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
   };
 
   // The request line as the status reads show it, raised from the start-up
-  // write on when the first read finds it so.
+  // write on when the first read finds it so, and only until the answer a
+  // read of it starts: during an answer neither the program nor the trace
+  // sees the line. Held over, a line the far end dropped meanwhile would
+  // open a request at the answer's end that no poll ever saw, and the next
+  // answer would go to it, late, leaving its own request missing.
   const auto firstRead = std::find_if(run.accesses.begin(), run.accesses.end(), [](const Access& a) {
     return !a.write && a.port == port_map::kStatus;
   });
@@ -147,8 +151,13 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
     if (access.write && access.value != run.rawValues[i])
       judgement.timeline.back() +=
           " (lines " + Formatted("0x%02X", static_cast<unsigned>(access.value)) + ")";
+    const bool answering = checker.AnswerRunning();
     checker.Observe(access);
     takeFindings();
+    if (lineUp && !answering && checker.AnswerRunning()) {
+      checker.LineDropped(access.timeNs);
+      lineUp = false;
+    }
   }
   checker.Finish(run.accesses.back().timeNs);
   takeFindings();

@@ -60,7 +60,8 @@ struct CaseJudgement {
 // Judges a case from the program's start-up write on: the first access must
 // be the write of the idle level to the control register; then at least
 // `minimumAnswers` well-formed answers and no fault the checker counts. The
-// request line is what the status reads show (QEMU holds it raised). The
+// request line is what the status reads show, up to the answer they start
+// (a later read tells whether it is still raised). The
 // case ends at the program's last access, since the guest stops the program
 // at a moment of its own: an answer the stop cut short is unfinished, not
 // malformed.

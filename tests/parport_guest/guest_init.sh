@@ -144,14 +144,34 @@ held_by() {
 case_held_by_other() { held_by held_by_other "" 0xA3; }
 case_held_exclusively() { held_by held_exclusively excl 0xA4; }
 
+# The program on a port whose far end is the host's supervisor (the
+# supervised test): started once, it answers whatever the host plays on the
+# request line until the host ends the run. "@@ready" tells the host that
+# the boot's and the driver's own port accesses are over: the program shows
+# that it waits for a request only after its start-up write and first poll.
+case_supervised() {
+  echo "@@case supervised begin"
+  only_modules parport parport_pc ppdev
+  stamp 0xA5
+  run_as supervised quorvane "$supervised_seconds" TERM &
+  for _ in $(seq 150); do
+    grep -q 'Waiting for Request' /tmp/supervised.out 2> /dev/null && break
+    sleep 0.2
+  done
+  echo "@@ready supervised"
+  wait
+}
+
 # --- the run -----------------------------------------------------------------
 
 answer_seconds=13
+supervised_seconds=240
 cases="no_parport_pc no_ppdev not_in_lp answers"
 for word in $(cat /proc/cmdline); do
   case $word in
     quorvane.cases=*) cases=$(echo "${word#*=}" | tr , ' ') ;;
     quorvane.answer_seconds=*) answer_seconds=${word#*=} ;;
+    quorvane.supervised_seconds=*) supervised_seconds=${word#*=} ;;
   esac
 done
 

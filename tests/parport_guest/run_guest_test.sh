@@ -12,6 +12,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/build_guest.sh"
+source "$here/guest_console.sh"
 
 [[ $# -eq 6 ]] || { echo "usage: $0 KERNEL_CACHE WORK PROGRAM LIBRARY CLAIMER JUDGE" >&2; exit 2; }
 kernel_cache=$1 work=$2 program=$3 library=$4 claimer=$5 judge=$6
@@ -50,30 +51,6 @@ qemu-system-x86_64 -machine pc -accel tcg -m 256 -smp 1 \
   < /dev/null > "$work/qemu.out" 2>&1 &
 qemu=$!
 trap 'kill -9 $qemu 2> /dev/null' EXIT
-
-# guest_lines: the lines the guest wrote for the host (the firmware leaves
-# its escape codes before the first), without CRs.
-guest_lines() { tr -d '\r' 2> /dev/null < "$serial" | grep -ao '@@.*'; }
-
-# Whether QEMU still runs (a process that ended but was not waited for yet
-# is a zombie, which kill -0 would still find).
-qemu_running() {
-  local state
-  state=$(awk '/^State:/ { print $2 }' /proc/$qemu/status 2> /dev/null)
-  [[ -n $state && $state != Z ]]
-}
-
-# wait_for PATTERN SECONDS: until the guest printed a line matching PATTERN
-# or QEMU ended; fails after SECONDS.
-wait_for() {
-  local deadline=$((SECONDS + $2))
-  while ((SECONDS < deadline)); do
-    guest_lines | grep -q "$1" && return 0
-    qemu_running || return 1
-    sleep 0.5
-  done
-  return 1
-}
 
 started=$SECONDS
 if ! wait_for '^@@info kernel' $boot_limit; then

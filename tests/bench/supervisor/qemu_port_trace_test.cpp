@@ -175,5 +175,36 @@ TEST(QemuPortTraceTest, TheFirstAccessMustBeTheStartUpWrite) {
   EXPECT_NE(Faults(Judge(nothing)).find("no access"), std::string::npos);
 }
 
+// The far end drops the request as soon as the answer begins, as the
+// supervisor does; the status reads see it raised once, then low.
+constexpr int kRaised = 0xD8, kLow = 0xC8;
+
+TEST(QemuPortTraceTest, ARequestDroppedDuringItsAnswerIsNotHeldOverToTheNext) {
+  Trace trace;
+  trace.Stamp(0).Start(800).Read(1700, 1, kLow).Read(2700, 1, kLow);
+  // Three requests, each seen by one poll; the poll after each answer sees
+  // the line low, the next one the next request.
+  for (const double ms : {3700.0, 8700.0, 13700.0}) trace.Answer(ms).Read(ms + 4000, 1, kLow);
+  trace.Read(18700, 1, kLow).Read(19700, 1, kLow).Read(20700, 1, kLow);
+  const CaseJudgement judgement = Judge(trace);
+  EXPECT_TRUE(judgement.faults.empty()) << Faults(judgement);
+  EXPECT_EQ(judgement.tally.ok, 3);
+  EXPECT_EQ(judgement.tally.late + judgement.tally.missing, 0);
+}
+
+TEST(QemuPortTraceTest, ARequestAPollSawIsStillMissingWithoutAnAnswer) {
+  // Seen raised by three polls, never answered.
+  Trace ignored;
+  ignored.Stamp(0).Start(800).Read(1700, 1, kLow).Read(2700, 1, kRaised).Read(3700, 1, kRaised);
+  ignored.Read(4700, 1, kRaised).Read(5700, 1, kLow).Read(6700, 1, kLow).Read(7700, 1, kLow);
+  EXPECT_EQ(Judge(ignored, 0).tally.missing, 1) << Faults(Judge(ignored, 0));
+
+  // Still raised at the first poll after an answer, and not answered again.
+  Trace heldOver;
+  heldOver.Stamp(0).Start(800).Answer(1700).Read(5700, 1, kRaised).Read(6700, 1, kRaised);
+  heldOver.Read(7700, 1, kLow).Read(8700, 1, kLow).Read(9700, 1, kLow);
+  EXPECT_EQ(Judge(heldOver, 1).tally.missing, 1) << Faults(Judge(heldOver, 1));
+}
+
 }  // namespace
 }  // namespace quorvane::supervisor
