@@ -72,7 +72,7 @@ bool ProgramLife::Start() {
         StartUp(port_, *this, clock_);
       },
       "the start-up failed for an unknown reason");
-  // After a failed load the window is never shown.
+  // After a failed start-up the window is never shown.
   if (loaded && window_ != nullptr) window_->ShowWindow();
   return loaded;
 }

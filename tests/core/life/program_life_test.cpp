@@ -86,7 +86,7 @@ struct LifeFixture : ::testing::Test {
   ProgramLife life{frontEnd, frontEnd, port, clock};
 };
 
-TEST_F(LifeFixture, TimerRunsFromTheStartTheWindowShowsOnlyAfterTheLoadThenTheLoopRuns) {
+TEST_F(LifeFixture, TimerRunsFromTheStartTheWindowShowsOnlyAfterTheStartUpThenTheLoopRuns) {
   frontEnd.loopStatus = 0;
   EXPECT_EQ(life.Run(), 0);
   EXPECT_EQ(calls,
@@ -100,15 +100,15 @@ TEST_F(LifeFixture, TheLoopsStatusIsTheProgramsOnceTheWindowCloses) {
   EXPECT_EQ(life.Run(), 7);
 }
 
-struct FailedLoad {
+struct FailedStartUp {
   const char* what;
   std::function<void()> fail;
   const char* line;
   const char* box;
 };
 
-TEST_F(LifeFixture, AFailedLoadStopsTheTimerReportsAndEndsWithStatus1WithoutShowing) {
-  const std::vector<FailedLoad> table = {
+TEST_F(LifeFixture, AFailedStartUpStopsTheTimerReportsAndEndsWithStatus1WithoutShowing) {
+  const std::vector<FailedStartUp> table = {
       {"failure", [] { throw Failure("the control register cannot be written"); },
        "quorvane: the control register cannot be written", "The control register cannot be written"},
       {"on several lines",
@@ -120,7 +120,7 @@ TEST_F(LifeFixture, AFailedLoadStopsTheTimerReportsAndEndsWithStatus1WithoutShow
       {"not an exception", [] { throw 42; }, "quorvane: the start-up failed for an unknown reason",
        "The start-up failed for an unknown reason"},
   };
-  for (const FailedLoad& row : table) {
+  for (const FailedStartUp& row : table) {
     SCOPED_TRACE(row.what);
     calls.clear();
     port.onWrite = row.fail;
@@ -134,7 +134,7 @@ TEST_F(LifeFixture, AFailedLoadStopsTheTimerReportsAndEndsWithStatus1WithoutShow
   EXPECT_FALSE(std::filesystem::exists(folder / "Quorvane.log"));
 }
 
-TEST_F(LifeFixture, ALogThatCannotBeWrittenFailsTheLoadAfterTheIdleWrite) {
+TEST_F(LifeFixture, ALogThatCannotBeWrittenFailsTheStartUpAfterTheIdleWrite) {
   std::filesystem::create_directory(folder / "Quorvane.log");
   EXPECT_EQ(life.Run(), 1);
   ASSERT_EQ(calls.size(), 6u);

@@ -30,9 +30,11 @@ class SteppingClock final : public Clock {
 };
 
 // Start-up runs in a fresh working folder, where the restart log goes.
-struct FormLoad : ::testing::Test {
-  FormLoad() : previous(std::filesystem::current_path()) { std::filesystem::current_path(folder.path()); }
-  ~FormLoad() override { std::filesystem::current_path(previous); }
+struct StartUpFixture : ::testing::Test {
+  StartUpFixture() : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder.path());
+  }
+  ~StartUpFixture() override { std::filesystem::current_path(previous); }
 
   std::filesystem::path Log() const { return std::filesystem::current_path() / "Quorvane.log"; }
 
@@ -44,7 +46,7 @@ struct FormLoad : ::testing::Test {
   FakeDisplay display{events};
 };
 
-TEST_F(FormLoad, SetsTheBaseIdlesTheAnswerLineShowsTheStampThenLogsIt) {
+TEST_F(StartUpFixture, IdlesTheAnswerLineShowsTheStampThenLogsIt) {
   StartUp(port, display, clock);
 
   ASSERT_EQ(events.size(), 2u);
@@ -56,7 +58,7 @@ TEST_F(FormLoad, SetsTheBaseIdlesTheAnswerLineShowsTheStampThenLogsIt) {
   EXPECT_EQ(ReadAll(Log()), "12-08-2026 09:30:15\r\n");
 }
 
-TEST_F(FormLoad, MissingPortLibraryEndsStartUpBeforeTheLogIsTouched) {
+TEST_F(StartUpFixture, MissingPortLibraryEndsStartUpBeforeTheLogIsTouched) {
   FakePort missing;
   missing.FailEverything();
   EXPECT_THROW(StartUp(missing, display, clock), Failure);
@@ -64,7 +66,7 @@ TEST_F(FormLoad, MissingPortLibraryEndsStartUpBeforeTheLogIsTouched) {
   EXPECT_FALSE(std::filesystem::exists(Log()));
 }
 
-TEST_F(FormLoad, LogThatCannotBeWrittenFailsAfterTheAnswerLineIsIdle) {
+TEST_F(StartUpFixture, LogThatCannotBeWrittenFailsAfterTheAnswerLineIsIdle) {
   std::filesystem::create_directory(Log());
   try {
     StartUp(port, display, clock);
@@ -80,7 +82,7 @@ TEST_F(FormLoad, LogThatCannotBeWrittenFailsAfterTheAnswerLineIsIdle) {
   EXPECT_EQ(events[1].kind, Event::kLastRestart);
 }
 
-TEST_F(FormLoad, ShownAndLoggedStampsAreReadSeparatelyAndMayDiffer) {
+TEST_F(StartUpFixture, ShownAndLoggedStampsAreReadSeparatelyAndMayDiffer) {
   const struct {
     LocalTime shown, logged;
     const char* shownText;

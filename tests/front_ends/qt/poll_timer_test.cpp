@@ -189,7 +189,7 @@ TEST(PollTimer, ATimerThatCannotBeReadStopsAndEndsTheProgramLikeAFailingTick) {
 
 // The whole run as the program's entry makes it, with a start-up that fails:
 // the box names the failure, the window never shows, and the status is 1.
-TEST(PollTimer, AFailedLoadStopsTheTimerAndNeverShowsTheWindow) {
+TEST(PollTimer, AFailedStartUpStopsTheTimerAndNeverShowsTheWindow) {
   SystemClock clock;
   FakePort port;
   port.FailEverything();

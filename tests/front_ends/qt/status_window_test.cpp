@@ -262,7 +262,7 @@ TEST_F(StatusWindowFixture, EnterPressesOk) {
 
 // The window right after the start-up work, as the program's entry runs it,
 // in a fresh working folder where the restart log goes.
-TEST(StatusWindowAfterStartUp, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheLoad) {
+TEST(StatusWindowAfterStartUp, ShowsActiveTheStartStampAndNoRequestAndShowsOnlyAfterTheStartUp) {
   testing::TempFolder folder;
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
