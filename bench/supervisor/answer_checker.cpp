@@ -12,7 +12,6 @@ namespace quorvane::supervisor {
 
 namespace {
 
-using checker_texts::Format;
 using checker_texts::Hex;
 using checker_texts::OfAllWrites;
 constexpr std::uint64_t kStepNs = answer_pattern::kStepNs;
@@ -103,8 +102,9 @@ void AnswerChecker::Advance(std::uint64_t nowNs) {
     const std::uint64_t lastWrite = answer_->writeNs[answer_->writes - 1];
     const std::uint64_t due = lastWrite + kStepNs + settings_.toleranceNs;
     if (nowNs > due) {
-      answer_->problems.push_back(Format("stopped after %.0f", answer_->writes) + OfAllWrites() +
-                                  Format(" (nothing for %.0f ms)", (kStepNs + settings_.toleranceNs) / 1e6));
+      answer_->problems.push_back(
+          fmt::format("stopped after {}", answer_->writes) + OfAllWrites() +
+          fmt::format(" (nothing for {:.0f} ms)", (kStepNs + settings_.toleranceNs) / 1e6));
       EndAnswer(due);
     }
   }
@@ -116,8 +116,8 @@ void AnswerChecker::Advance(std::uint64_t nowNs) {
     if (!request->optional) {
       ++tally_.missing;
       Report(*request->dueNs + settings_.deadlineNs, Verdict::kMissing,
-             Format("no answer within %.3f s of the request due at %.3f s", settings_.deadlineNs / 1e9,
-                    Seconds(*request->dueNs)));
+             fmt::format("no answer within {:.3f} s of the request due at {:.3f} s",
+                         settings_.deadlineNs / 1e9, Seconds(*request->dueNs)));
     }
     request = requests_.erase(request);
   }
@@ -137,8 +137,8 @@ void AnswerChecker::Finish(std::uint64_t nowNs) {
     if (request.optional) continue;
     ++tally_.unfinished;
     Report(nowNs, Verdict::kUnfinished,
-           Format("the run ended while the request raised at %.3f s was still awaited",
-                  Seconds(request.raisedNs)));
+           fmt::format("the run ended while the request raised at {:.3f} s was still awaited",
+                       Seconds(request.raisedNs)));
   }
   requests_.clear();
 }

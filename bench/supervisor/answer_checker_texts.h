@@ -3,8 +3,9 @@
 // The few texts and helpers both halves of the answer checker use
 // (answer_checker.cpp, answer_writes.cpp).
 
+#include <fmt/format.h>
+
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "port/answer_pattern.h"
@@ -14,16 +15,9 @@ namespace quorvane::supervisor::checker_texts {
 // "of 4 writes", for the texts.
 inline std::string OfAllWrites() { return " of " + std::to_string(answer_pattern::kWrites) + " writes"; }
 
-inline std::string Format(const char* format, double a, double b = 0, double c = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  return text;
-}
-
+// A value written to a port, as the texts give it: 0x0F.
 inline std::string Hex(std::int16_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(static_cast<std::uint16_t>(value)));
-  return text;
+  return fmt::format("0x{:02X}", static_cast<std::uint16_t>(value));
 }
 
 }  // namespace quorvane::supervisor::checker_texts

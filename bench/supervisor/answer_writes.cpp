@@ -15,7 +15,6 @@ namespace {
 
 using answer_pattern::kSteps;
 using answer_pattern::kWrites;
-using checker_texts::Format;
 using checker_texts::Hex;
 constexpr std::uint64_t kStepNs = answer_pattern::kStepNs;
 
@@ -75,8 +74,8 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
     if (answer.counted) tally_.spacingErrorsNs.push_back(error);
     if (error > settings_.toleranceNs) {
       answer.problems.push_back(
-          Format("step %.0f took %.3f ms, not %.0f ms", step, spacing / 1e6, due / 1e6) +
-          Format(" (tolerance %.0f ms)", settings_.toleranceNs / 1e6));
+          fmt::format("step {} took {:.3f} ms, not {:.0f} ms", step, spacing / 1e6, due / 1e6) +
+          fmt::format(" (tolerance {:.0f} ms)", settings_.toleranceNs / 1e6));
     }
     answer.writeNs[step] = t;
     ++answer.writes;
@@ -108,8 +107,8 @@ void AnswerChecker::ObserveControlWrite(const Access& access) {
         tally_.judged.back().verdict = Verdict::kMalformed;  // the last answer counted is that one
       }
       Report(t, Verdict::kMalformed,
-             Format("answer malformed: an extra write of 1, %.3f ms after its last write",
-                    (t - lastAnswer_->endNs) / 1e6));
+             fmt::format("answer malformed: an extra write of 1, {:.3f} ms after its last write",
+                         (t - lastAnswer_->endNs) / 1e6));
     }
   } else if (counted) {
     Report(t, Verdict::kNote,
@@ -136,11 +135,11 @@ void AnswerChecker::StartAnswer(const Access& access) {
       answer.unrequestedWhy = "no poll of the request line came before it";
     else if (lastPoll_->sawPulse)
       answer.unrequestedWhy =
-          Format("the poll at %.3f s saw a pulse that was meant to fall between two polls",
-                 Seconds(lastPoll_->timeNs));
+          fmt::format("the poll at {:.3f} s saw a pulse that was meant to fall between two polls",
+                      Seconds(lastPoll_->timeNs));
     else
-      answer.unrequestedWhy =
-          Format("the poll before it (at %.3f s) saw the request line low", Seconds(lastPoll_->timeNs));
+      answer.unrequestedWhy = fmt::format("the poll before it (at {:.3f} s) saw the request line low",
+                                          Seconds(lastPoll_->timeNs));
   }
 
   std::string text = "answer started";
@@ -152,8 +151,8 @@ void AnswerChecker::StartAnswer(const Access& access) {
       answer.late = latency > settings_.lateNs;
       answer.afterRaise = request->fresh;
       if (request->fresh && answer.counted) tally_.latenciesNs.push_back(latency);
-      text +=
-          Format(", %.3f s after the request ", latency / 1e9) + (request->fresh ? "was raised" : "was due");
+      text += fmt::format(", {:.3f} s after the request ", latency / 1e9) +
+              (request->fresh ? "was raised" : "was due");
       requests_.erase(request);
       break;
     }
@@ -179,12 +178,12 @@ void AnswerChecker::EndAnswer(std::uint64_t timeNs) {
     verdict = answer.late ? Verdict::kLate : Verdict::kOk;
     text = answer.late ? "answer late:" : "answer ok:";
     if (answer.latencyNs)
-      text += Format(" first edge %.3f s after the request ", *answer.latencyNs / 1e9) +
+      text += fmt::format(" first edge {:.3f} s after the request ", *answer.latencyNs / 1e9) +
               (answer.afterRaise ? "was raised" : "was due") +
-              Format(" (limit %.3f s);", settings_.lateNs / 1e9);
+              fmt::format(" (limit {:.3f} s);", settings_.lateNs / 1e9);
     text += " steps";
     for (int i = 1; i < answer.writes; ++i)
-      text += Format(" %.3f", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
+      text += fmt::format(" {:.3f}", (answer.writeNs[i] - answer.writeNs[i - 1]) / 1e6);
     text += " ms";
   }
   if (answer.counted) {

@@ -3,6 +3,8 @@
 // program makes, judges each answer, and ends with a summary and an exit
 // status a script can rely on (see --help).
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -165,10 +167,8 @@ class Run {
       trace_->Heading();
       if (leftRaised) trace_->RequestLine(startNs_, false, "it was left raised before the start");
       if (port_.Status() != (statusBefore & ~simport::kRequestBit)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "NOTE status byte set to 0x%02X (was 0x%02X)", port_.Status(),
-                      statusBefore);
-        trace_->Note(startNs_, text);
+        trace_->Note(startNs_, fmt::format("NOTE status byte set to 0x{:02X} (was 0x{:02X})", port_.Status(),
+                                           statusBefore));
       }
     }
   }
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
   }
   const Options& options = parsed.options;
   if (options.help) {
-    std::fputs(UsageText(), stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
 
