@@ -141,50 +141,47 @@ int main(int argc, char** argv) {
   bool fromStart = false;
   std::string countText;
 
-  CLI::App app{kAbout, "quorvane-simport"};
-  quorvane::bench_common::UseHelpLayout(app, 22);
-  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
-  app.get_formatter()->label("Subcommands", "Commands");
-  app.set_help_flag();
-  app.set_help_all_flag("--help", "show this text");
-  app.footer("The file is created when absent. Exit status: 0 done, 1 failed, 2 bad usage.");
-  app.add_option("--file", path,
-                 "the state file; default $QUORVANE_SIMULATED_PORT, or\n"
-                 "/tmp/quorvane-simulated-port-<uid> when that is unset")
-      ->type_name("PATH");
-  app.require_subcommand(1, 1);
-  CLI::App* status = app.add_subcommand("status", "print the status and control registers and the file");
-  CLI::App* raise = app.add_subcommand("raise", "raise the request line (set status bit 4)");
-  CLI::App* drop = app.add_subcommand("drop", "drop the request line (clear status bit 4)");
-  CLI::App* setStatus = app.add_subcommand("set-status", "set the whole status byte");
-  setStatus->add_option("VALUE", statusText, "0xEF, 16, 0b...: any C base")
-      ->required()
-      ->check(WholeUpTo(255));
-  CLI::App* request = app.add_subcommand("request",
-                                         "raise the request line, drop it once the first write to port\n"
-                                         "890 is seen or after --max; exits 1 when no write came");
-  request->add_option("--max", maxSeconds, "seconds to wait for the write (default 1.5)")
-      ->type_name("S")
-      ->check(kSeconds);
-  CLI::App* watch = app.add_subcommand("watch",
-                                       "print each port access as it happens: local time, seconds\n"
-                                       "since the previous access, R or W, port, value");
-  watch->add_flag("--from-start", fromStart, "begin with the oldest access still kept");
-  watch->add_option("--count", countText, "stop after N accesses")
-      ->type_name("N")
-      ->check(WholeUpTo(1000000000));
-  watch->add_option("--seconds", seconds, "stop after S seconds")->type_name("S")->check(kSeconds);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForAllHelp&) {
-    std::fputs(app.help("", CLI::AppFormatMode::All).c_str(), stdout);
-    return 0;
-  } catch (const CLI::ParseError& misuse) {
-    std::fprintf(stderr, "quorvane-simport: %s\nTry 'quorvane-simport --help'.\n", misuse.what());
-    return 2;
-  }
-
-  try {
+    CLI::App app{kAbout, "quorvane-simport"};
+    quorvane::bench_common::UseHelpLayout(app, 22);
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    app.get_formatter()->label("Subcommands", "Commands");
+    app.set_help_flag();
+    app.set_help_all_flag("--help", "show this text");
+    app.footer("The file is created when absent. Exit status: 0 done, 1 failed, 2 bad usage.");
+    app.add_option("--file", path,
+                   "the state file; default $QUORVANE_SIMULATED_PORT, or\n"
+                   "/tmp/quorvane-simulated-port-<uid> when that is unset")
+        ->type_name("PATH");
+    app.require_subcommand(1, 1);
+    CLI::App* status = app.add_subcommand("status", "print the status and control registers and the file");
+    CLI::App* raise = app.add_subcommand("raise", "raise the request line (set status bit 4)");
+    CLI::App* drop = app.add_subcommand("drop", "drop the request line (clear status bit 4)");
+    CLI::App* setStatus = app.add_subcommand("set-status", "set the whole status byte");
+    setStatus->add_option("VALUE", statusText, "0xEF, 16, 0b...: any C base")
+        ->type_name("")
+        ->required()
+        ->check(WholeUpTo(255));
+    CLI::App* request = app.add_subcommand("request",
+                                           "raise the request line, drop it once the first write to port\n"
+                                           "890 is seen or after --max; exits 1 when no write came");
+    request->add_option("--max", maxSeconds, "seconds to wait for the write (default 1.5)")
+        ->type_name("S")
+        ->check(kSeconds);
+    CLI::App* watch = app.add_subcommand("watch",
+                                         "print each port access as it happens: local time, seconds\n"
+                                         "since the previous access, R or W, port, value");
+    watch->add_flag("--from-start", fromStart, "begin with the oldest access still kept");
+    watch->add_option("--count", countText, "stop after N accesses")
+        ->type_name("N")
+        ->check(WholeUpTo(1000000000));
+    watch->add_option("--seconds", seconds, "stop after S seconds")->type_name("S")->check(kSeconds);
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::CallForAllHelp&) {
+      std::fputs(app.help("", CLI::AppFormatMode::All).c_str(), stdout);
+      return 0;
+    }
     SimulatedPort port(path);
     if (*status) return ShowStatus(port);
     if (*raise) port.RaiseRequest();
@@ -196,6 +193,9 @@ int main(int argc, char** argv) {
       return Watch(port, fromStart, count, seconds);
     }
     return 0;
+  } catch (const CLI::ParseError& misuse) {
+    std::fprintf(stderr, "quorvane-simport: %s\nTry 'quorvane-simport --help'.\n", misuse.what());
+    return 2;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "quorvane-simport: %s\n", failure.what());
     return 1;
