@@ -10,6 +10,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick  # running and checking the window headless
   fonts-dejavu-core                         # a known fallback typeface for the status line
   libx11-dev                                # the benchmark sees the window mapped
+  libcli11-dev libfmt-dev                   # the bench tools' command lines and texts
+  nlohmann-json3-dev                        # the bench tools' JSON files
   g++-mingw-w64-i686                        # the 32-bit Windows program
   wine wine32:i386 fonts-wine               # running the Windows program in the tests
   dpkg-dev lintian desktop-file-utils       # the Debian package and its checks

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/benchmark/child_stop.h"
 #include "port_libraries/simulated/simulated_port_client.h"
 
 extern char** environ;
@@ -83,10 +84,8 @@ CpuLoad::CpuLoad(int workers) {
 }
 
 CpuLoad::~CpuLoad() {
-  if (pid_ <= 0) return;
-  ::kill(-pid_, SIGTERM);
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
+  // The whole group: stress-ng and its workers.
+  if (pid_ > 0) StopChild(pid_, -pid_, std::chrono::seconds(5));
 }
 
 }  // namespace quorvane::bench

@@ -1,5 +1,7 @@
 #include "bench/benchmark/program_under_test.h"
 
+#include "bench/benchmark/child_stop.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -17,6 +20,9 @@ extern char** environ;
 namespace quorvane::bench {
 
 namespace {
+
+// The Qt program ends at once on SIGTERM; Wine takes its time to tear down.
+constexpr std::chrono::milliseconds kStopGrace{10000};
 
 // A Linux path as a Windows program under Wine names it (drive Z: is /).
 std::string WinePath(const std::filesystem::path& path) {
@@ -39,10 +45,7 @@ ProgramUnderTest::ProgramUnderTest(const std::string& program, const std::string
 }
 
 ProgramUnderTest::~ProgramUnderTest() {
-  if (Running()) {
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  if (Running()) StopChild(pid_, pid_, kStopGrace);
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
 }

@@ -1,27 +1,20 @@
 #include "bench/benchmark/report.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 #include "bench/benchmark/statistics.h"
-#include "bench/common/json_text.h"
+#include "bench/common/json_figures.h"
 
 namespace quorvane::bench {
 
 namespace {
 
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
-}  // namespace
-
-namespace {
+std::string Fixed(double value, int decimals) { return fmt::format("{:.{}f}", value, decimals); }
 
 std::vector<double> DeviationsFrom1000(const std::vector<double>& intervalsMs) {
   std::vector<double> deviations;
@@ -184,64 +177,67 @@ void PrintTable(const Results& r, const std::vector<Row>& rows) {
   for (const std::string& note : r.notes) std::cout << "\nNote: " << note << "\n";
 }
 
-namespace {
-
-std::string Json(const std::vector<double>& samples) { return bench_common::JsonNumbers(samples, 3); }
-
-}  // namespace
-
 void WriteJson(bool quick, const Results& r, const std::vector<Row>& rows, const std::string& path) {
-  std::ofstream out(path);
-  using bench_common::JsonString;
-  out << "{\n  \"program\": " << JsonString(r.program) << ",\n  \"window\": " << (r.window ? "true" : "false")
-      << ",\n  \"wine\": " << (r.wine ? "true" : "false") << ",\n  \"quick\": " << (quick ? "true" : "false")
-      << ",\n  \"display\": " << JsonString(std::getenv("DISPLAY") ? "xcb" : "offscreen")
-      << ",\n  \"table\": [\n";
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    out << "    {\"measure\": " << JsonString(rows[i].measure) << ", \"value\": " << JsonString(rows[i].value)
-        << ", \"target\": " << JsonString(rows[i].target) << ", \"floor\": " << JsonString(rows[i].floor)
-        << ", \"ratio\": " << JsonString(rows[i].ratio) << ", \"holds\": " << JsonString(rows[i].holds) << "}"
-        << (i + 1 < rows.size() ? "," : "") << "\n";
-  }
-  out << "  ],\n  \"samples\": {\n"
-      << "    \"edge_spacing_error_us\": [";
-  for (std::size_t step = 0; step < std::size(r.stepErrorUs); ++step)
-    out << (step ? ", " : "") << Json(r.stepErrorUs[step]);
-  out << "],\n"
-      << "    \"request_to_first_edge_ms\": " << Json(r.raiseToEdgeMs) << ",\n"
-      << "    \"poll_to_first_edge_us\": " << Json(r.pollToEdgeUs) << ",\n"
-      << "    \"idle_tick_interval_ms\": " << Json(r.tickMs) << ",\n"
-      << "    \"floor_timerfd_interval_ms\": " << Json(r.floorTickMs) << ",\n"
-      << "    \"floor_window_tick_interval_ms\": " << Json(r.floorWindowTickMs) << ",\n"
-      << "    \"loaded_step_error_us\": " << Json(r.loadStepErrorUs) << ",\n"
-      << "    \"held_gap_ms\": " << Json(r.heldGapMs) << ",\n"
-      << "    \"start_to_first_write_ms\": " << Json(r.firstWriteMs) << ",\n"
-      << "    \"start_to_window_shown_ms\": " << Json(r.shownMs) << "\n  },\n"
-      << "  \"idle_seconds\": " << Fixed(r.idleSeconds, 3) << ",\n"
-      << "  \"idle_cpu_percent\": " << Fixed(r.idleCpuPercent, 4) << ",\n"
-      << "  \"idle_scheduled_cpu_percent\": " << Fixed(r.idleScheduledPercent, 4) << ",\n"
-      << "  \"floor_window_idle_scheduled_cpu_percent\": " << Fixed(r.floorIdleScheduledPercent, 4) << ",\n"
-      << "  \"wine_shared_idle_scheduled_cpu_percent\": " << Fixed(r.wineSharedIdleScheduledPercent, 4)
-      << ",\n"
-      << "  \"held_cpu_percent\": " << Fixed(r.heldCpuPercent, 2) << ",\n"
-      << "  \"peak_rss_mib\": " << Fixed(r.peakRssMiB, 2) << ",\n"
-      << "  \"rss_mib\": " << Fixed(r.rssMiB, 2) << ",\n  \"pss_mib\": " << Fixed(r.pssMiB, 2)
-      << ",\n  \"private_dirty_mib\": " << Fixed(r.privateDirtyMiB, 2)
-      << ",\n  \"qt_libraries_rss_mib\": " << Fixed(r.toolkitMiB, 2)
-      << ",\n  \"scheduler_tick_ms\": " << Fixed(r.schedulerTickMs, 2)
-      << ",\n  \"loaded_answers\": " << r.loadAnswers << ",\n  \"loaded_faults\": " << r.loadFaults << ",\n"
-      << "  \"answers_timed\": " << r.verdicts.answers << ",\n  \"answers_ok\": " << r.verdicts.ok
-      << ",\n  \"late_answers\": " << r.verdicts.late
-      << ",\n  \"malformed_answers\": " << r.verdicts.malformed
-      << ",\n  \"unrequested_answers\": " << r.verdicts.unrequested
-      << ",\n  \"missing_answers\": " << r.verdicts.missing
-      << ",\n  \"stray_writes\": " << r.verdicts.strayWrites << ",\n  \"lost_accesses\": " << r.lost
-      << ",\n  \"involuntary_switches_in_answers\": " << r.switchesInAnswers
-      << ",\n  \"steal_percent_in_answers\": " << Fixed(r.stealPercentInAnswers, 3)
-      << ",\n  \"busy_wait_gaps_over_100us_per_s\": " << Fixed(r.probeGapsPerSecond, 2)
-      << ",\n  \"busy_wait_largest_gap_us\": " << Fixed(r.probeMaxGapUs, 1)
-      << ",\n  \"load_average_before\": " << Fixed(r.loadBefore, 2)
-      << ",\n  \"load_average_after\": " << Fixed(r.loadAfter, 2) << "\n}\n";
+  using bench_common::Json;
+  using bench_common::Rounded;
+  Json table = Json::array();
+  for (const Row& row : rows)
+    table.push_back({{"measure", row.measure},
+                     {"value", row.value},
+                     {"target", row.target},
+                     {"floor", row.floor},
+                     {"ratio", row.ratio},
+                     {"holds", row.holds}});
+  Json stepErrors = Json::array();
+  for (const std::vector<double>& step : r.stepErrorUs) stepErrors.push_back(Rounded(step, 3));
+  const Json json{
+      {"program", r.program},
+      {"window", r.window},
+      {"wine", r.wine},
+      {"quick", quick},
+      {"display", std::getenv("DISPLAY") ? "xcb" : "offscreen"},
+      {"table", table},
+      {"samples",
+       {{"edge_spacing_error_us", stepErrors},
+        {"request_to_first_edge_ms", Rounded(r.raiseToEdgeMs, 3)},
+        {"poll_to_first_edge_us", Rounded(r.pollToEdgeUs, 3)},
+        {"idle_tick_interval_ms", Rounded(r.tickMs, 3)},
+        {"floor_timerfd_interval_ms", Rounded(r.floorTickMs, 3)},
+        {"floor_window_tick_interval_ms", Rounded(r.floorWindowTickMs, 3)},
+        {"loaded_step_error_us", Rounded(r.loadStepErrorUs, 3)},
+        {"held_gap_ms", Rounded(r.heldGapMs, 3)},
+        {"start_to_first_write_ms", Rounded(r.firstWriteMs, 3)},
+        {"start_to_window_shown_ms", Rounded(r.shownMs, 3)}}},
+      {"idle_seconds", Rounded(r.idleSeconds, 3)},
+      {"idle_cpu_percent", Rounded(r.idleCpuPercent, 4)},
+      {"idle_scheduled_cpu_percent", Rounded(r.idleScheduledPercent, 4)},
+      {"floor_window_idle_scheduled_cpu_percent", Rounded(r.floorIdleScheduledPercent, 4)},
+      {"wine_shared_idle_scheduled_cpu_percent", Rounded(r.wineSharedIdleScheduledPercent, 4)},
+      {"held_cpu_percent", Rounded(r.heldCpuPercent, 2)},
+      {"peak_rss_mib", Rounded(r.peakRssMiB, 2)},
+      {"rss_mib", Rounded(r.rssMiB, 2)},
+      {"pss_mib", Rounded(r.pssMiB, 2)},
+      {"private_dirty_mib", Rounded(r.privateDirtyMiB, 2)},
+      {"qt_libraries_rss_mib", Rounded(r.toolkitMiB, 2)},
+      {"scheduler_tick_ms", Rounded(r.schedulerTickMs, 2)},
+      {"loaded_answers", r.loadAnswers},
+      {"loaded_faults", r.loadFaults},
+      {"answers_timed", r.verdicts.answers},
+      {"answers_ok", r.verdicts.ok},
+      {"late_answers", r.verdicts.late},
+      {"malformed_answers", r.verdicts.malformed},
+      {"unrequested_answers", r.verdicts.unrequested},
+      {"missing_answers", r.verdicts.missing},
+      {"stray_writes", r.verdicts.strayWrites},
+      {"lost_accesses", r.lost},
+      {"involuntary_switches_in_answers", r.switchesInAnswers},
+      {"steal_percent_in_answers", Rounded(r.stealPercentInAnswers, 3)},
+      {"busy_wait_gaps_over_100us_per_s", Rounded(r.probeGapsPerSecond, 2)},
+      {"busy_wait_largest_gap_us", Rounded(r.probeMaxGapUs, 1)},
+      {"load_average_before", Rounded(r.loadBefore, 2)},
+      {"load_average_after", Rounded(r.loadAfter, 2)},
+  };
+  std::ofstream(path) << bench_common::JsonText(json);
 }
 
 }  // namespace quorvane::bench

@@ -1,20 +1,18 @@
 #pragma once
 
-// printf's formatting into a std::string, whatever the length, for the bench
-// tools' reports and traces.
+// printf's formats, for the texts still written in them (the QEMU trace's
+// judge), through {fmt}: no buffer to size, and a value of the wrong type is
+// refused rather than misread. New texts are written with fmt::format.
 
-#include <cstdio>
+#include <fmt/printf.h>
+
 #include <string>
 
 namespace quorvane::bench_common {
 
 template <typename... Values>
-std::string Formatted(const char* format, Values... values) {
-  const int length = std::snprintf(nullptr, 0, format, values...);
-  if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length), '\0');
-  std::snprintf(text.data(), text.size() + 1, format, values...);
-  return text;
+std::string Formatted(const char* format, const Values&... values) {
+  return fmt::sprintf(format, values...);
 }
 
 }  // namespace quorvane::bench_common

@@ -1,6 +1,9 @@
 // quorvane-simport: plays the supervising side of the simulated parallel
 // port from a terminal or a script, and shows what the program does on it.
 
+#include <fmt/format.h>
+#include <CLI/CLI.hpp>
+
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -8,10 +11,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "bench/common/help_layout.h"
 #include "bench/common/seconds_since_midnight.h"
 #include "common/system_clock.h"
 #include "port_libraries/simulated/simulated_port_client.h"
@@ -21,65 +25,37 @@ namespace {
 
 using namespace quorvane::simport;
 
-constexpr const char* kUsage = R"(Usage: quorvane-simport [--file PATH] COMMAND [OPTIONS]
-
-Drives and watches the simulated parallel port (port 888) that the simulated
-libinpout32.so keeps in a shared state file.
-
-Commands:
-  status              print the status and control registers and the file
-  raise               raise the request line (set status bit 4)
-  drop                drop the request line (clear status bit 4)
-  set-status VALUE    set the whole status byte (0xEF, 16, 0b...: any C base)
-  request [--max S]   raise the request line, drop it once the first write
-                      to port 890 is seen or after S seconds (default 1.5);
-                      exits 1 when no write came
-  watch [--from-start] [--count N] [--seconds S]
-                      print each port access as it happens: local time,
-                      seconds since the previous access, R or W, port, value;
-                      --from-start begins with the oldest access still kept,
-                      --count and --seconds stop after N accesses or S seconds
-
-Options:
-  --file PATH         the state file; default $QUORVANE_SIMULATED_PORT, or
-                      /tmp/quorvane-simulated-port-<uid> when that is unset
-  --help              show this text
-
-The file is created when absent. Exit status: 0 done, 1 failed, 2 bad usage.
-)";
+constexpr const char* kAbout = R"(Drives and watches the simulated parallel port (port 888) that the simulated
+libinpout32.so keeps in a shared state file.)";
 
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
-[[noreturn]] void BadUsage(const std::string& message) {
-  std::fprintf(stderr, "quorvane-simport: %s\nTry 'quorvane-simport --help'.\n", message.c_str());
-  std::exit(2);
-}
-
-double ParseSeconds(const std::string& option, const char* text) {
-  if (!text) BadUsage(option + " needs a number of seconds");
+// A whole number from 0 to `max` in any C base, or 0b... in binary.
+std::optional<unsigned long> ParseWhole(const std::string& text, unsigned long max) {
+  const bool binary = text.size() > 2 && text[0] == '0' && (text[1] == 'b' || text[1] == 'B');
   char* end = nullptr;
-  const double seconds = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(seconds >= 0)) BadUsage(option + ": not a number of seconds: " + text);
-  return seconds;
-}
-
-unsigned long ParseNumber(const std::string& what, const char* text, unsigned long max) {
-  if (!text) BadUsage(what + " needs a value");
-  const std::string digits = text;
-  const bool binary = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B');
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(binary ? text + 2 : text, &end, binary ? 2 : 0);
-  if (digits.empty() || digits[0] == '-' || *end != '\0' || value > max)
-    BadUsage(what + ": not a number from 0 to " + std::to_string(max) + ": " + text);
+  const unsigned long value = std::strtoul(text.c_str() + (binary ? 2 : 0), &end, binary ? 2 : 0);
+  if (text.empty() || text[0] == '-' || *end != '\0' || value > max) return std::nullopt;
   return value;
 }
 
-std::string Hex(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value);
-  return text;
+CLI::Validator WholeUpTo(unsigned long max) {
+  return {[max](const std::string& text) -> std::string {
+            return ParseWhole(text, max) ? "" : "not a number from 0 to " + std::to_string(max) + ": " + text;
+          },
+          "", ""};
 }
+
+const CLI::Validator kSeconds{[](const std::string& text) -> std::string {
+                                char* end = nullptr;
+                                const double seconds = std::strtod(text.c_str(), &end);
+                                if (end != text.c_str() && *end == '\0' && seconds >= 0) return "";
+                                return "not a number of seconds: " + text;
+                              },
+                              "", ""};
+
+std::string Hex(unsigned value) { return fmt::format("0x{:02X}", value); }
 
 // The local wall-clock time of a monotonic timestamp, hh:mm:ss.mmm: the time
 // of day now, less the timestamp's age.
@@ -89,10 +65,8 @@ std::string LocalTime(std::uint64_t timeNs) {
   double ofDay = quorvane::bench_common::SecondsSinceMidnight(now) - ageSeconds;
   ofDay -= 86400.0 * std::floor(ofDay / 86400.0);
   const auto millis = static_cast<long long>(ofDay * 1000.0);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", millis / 3600000 % 24, millis / 60000 % 60,
-                millis / 1000 % 60, millis % 1000);
-  return text;
+  return fmt::format("{:02}:{:02}:{:02}.{:03}", millis / 3600000 % 24, millis / 60000 % 60,
+                     millis / 1000 % 60, millis % 1000);
 }
 
 std::string PortName(std::int16_t port) {
@@ -145,10 +119,9 @@ int Watch(SimulatedPort& port, bool fromStart, long count, double seconds) {
                     static_cast<unsigned long long>(reader.Lost() - lostShown));
         lostShown = reader.Lost();
       }
-      char gap[24] = "";
-      if (previous) std::snprintf(gap, sizeof gap, "+%.3f s", (access.timeNs - previous) / 1e9);
+      const std::string gap = previous ? fmt::format("+{:.3f} s", (access.timeNs - previous) / 1e9) : "";
       previous = access.timeNs;
-      std::printf("%s  %-10s %c %4d %-8s %s\n", LocalTime(access.timeNs).c_str(), gap,
+      std::printf("%s  %-10s %c %4d %-8s %s\n", LocalTime(access.timeNs).c_str(), gap.c_str(),
                   access.write ? 'W' : 'R', access.port, PortName(access.port).c_str(),
                   Hex(static_cast<std::uint16_t>(access.value)).c_str());
       ++shown;
@@ -162,73 +135,67 @@ int Watch(SimulatedPort& port, bool fromStart, long count, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
   std::string path = SimulatedPort::DefaultPath();
-  std::size_t i = 0;
-  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-    if (args[i] == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (args[i] == "--file" && i + 1 < args.size()) {
-      path = args[++i];
-      continue;
-    }
-    BadUsage("unknown option " + args[i]);
-  }
-  if (i == args.size()) BadUsage("no command given");
-  const std::string command = args[i++];
-  const auto value = [&](std::size_t at) { return at < args.size() ? args[at].c_str() : nullptr; };
+  std::string statusText;
+  double maxSeconds = 1.5, seconds = -1;
+  bool fromStart = false;
+  std::string countText;
 
   try {
-    if (command == "status" || command == "raise" || command == "drop") {
-      if (i != args.size()) BadUsage(command + " takes no arguments");
-    }
-    if (command == "status") {
-      SimulatedPort port(path);
-      return ShowStatus(port);
-    }
-    if (command == "raise" || command == "drop") {
-      SimulatedPort port(path);
-      command == "raise" ? port.RaiseRequest() : port.DropRequest();
+    CLI::App app{kAbout, "quorvane-simport"};
+    quorvane::bench_common::UseHelpLayout(app, 22);
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    app.get_formatter()->label("Subcommands", "Commands");
+    app.set_help_flag();
+    app.set_help_all_flag("--help", "show this text");
+    app.footer("The file is created when absent. Exit status: 0 done, 1 failed, 2 bad usage.");
+    app.add_option("--file", path,
+                   "the state file; default $QUORVANE_SIMULATED_PORT, or\n"
+                   "/tmp/quorvane-simulated-port-<uid> when that is unset")
+        ->type_name("PATH");
+    app.require_subcommand(1, 1);
+    CLI::App* status = app.add_subcommand("status", "print the status and control registers and the file");
+    CLI::App* raise = app.add_subcommand("raise", "raise the request line (set status bit 4)");
+    CLI::App* drop = app.add_subcommand("drop", "drop the request line (clear status bit 4)");
+    CLI::App* setStatus = app.add_subcommand("set-status", "set the whole status byte");
+    setStatus->add_option("VALUE", statusText, "0xEF, 16, 0b...: any C base")
+        ->type_name("")
+        ->required()
+        ->check(WholeUpTo(255));
+    CLI::App* request = app.add_subcommand("request",
+                                           "raise the request line, drop it once the first write to port\n"
+                                           "890 is seen or after --max; exits 1 when no write came");
+    request->add_option("--max", maxSeconds, "seconds to wait for the write (default 1.5)")
+        ->type_name("S")
+        ->check(kSeconds);
+    CLI::App* watch = app.add_subcommand("watch",
+                                         "print each port access as it happens: local time, seconds\n"
+                                         "since the previous access, R or W, port, value");
+    watch->add_flag("--from-start", fromStart, "begin with the oldest access still kept");
+    watch->add_option("--count", countText, "stop after N accesses")
+        ->type_name("N")
+        ->check(WholeUpTo(1000000000));
+    watch->add_option("--seconds", seconds, "stop after S seconds")->type_name("S")->check(kSeconds);
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::CallForAllHelp&) {
+      std::fputs(app.help("", CLI::AppFormatMode::All).c_str(), stdout);
       return 0;
     }
-    if (command == "set-status") {
-      if (i + 1 != args.size()) BadUsage("set-status takes one value");
-      const auto status = static_cast<std::uint8_t>(ParseNumber("set-status", value(i), 255));
-      SimulatedPort port(path);
-      port.SetStatus(status);
-      return 0;
-    }
-    if (command == "request") {
-      double maxSeconds = 1.5;
-      for (; i < args.size(); ++i) {
-        if (args[i] == "--max")
-          maxSeconds = ParseSeconds("--max", value(++i));
-        else
-          BadUsage("request: unknown option " + args[i]);
-      }
-      SimulatedPort port(path);
-      return Request(port, maxSeconds);
-    }
-    if (command == "watch") {
-      bool fromStart = false;
-      long count = -1;
-      double seconds = -1;
-      for (; i < args.size(); ++i) {
-        if (args[i] == "--from-start")
-          fromStart = true;
-        else if (args[i] == "--count")
-          count = static_cast<long>(ParseNumber("--count", value(++i), 1000000000));
-        else if (args[i] == "--seconds")
-          seconds = ParseSeconds("--seconds", value(++i));
-        else
-          BadUsage("watch: unknown option " + args[i]);
-      }
-      SimulatedPort port(path);
+    SimulatedPort port(path);
+    if (*status) return ShowStatus(port);
+    if (*raise) port.RaiseRequest();
+    if (*drop) port.DropRequest();
+    if (*setStatus) port.SetStatus(static_cast<std::uint8_t>(*ParseWhole(statusText, 255)));
+    if (*request) return Request(port, maxSeconds);
+    if (*watch) {
+      const long count = countText.empty() ? -1 : static_cast<long>(*ParseWhole(countText, 1000000000));
       return Watch(port, fromStart, count, seconds);
     }
-    BadUsage("unknown command " + command);
+    return 0;
+  } catch (const CLI::ParseError& misuse) {
+    std::fprintf(stderr, "quorvane-simport: %s\nTry 'quorvane-simport --help'.\n", misuse.what());
+    return 2;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "quorvane-simport: %s\n", failure.what());
     return 1;

@@ -1,7 +1,8 @@
 #include "bench/supervisor/request_pattern.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
 
 #include "bench/common/nanoseconds.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
@@ -131,14 +132,14 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
       raisedNs_ = nowNs;
       usedPollNs_ = lastPollNs_;
       ++played_;
-      char text[160];
-      std::snprintf(text, sizeof text,
-                    "pulse of %.0f ms raised %.3f s after the last poll, to drop %.3f s before the next",
-                    settings_.pulseNs / 1e6, (nowNs - *lastPollNs_) / 1e9,
-                    (static_cast<double>(*lastPollNs_ + settings_.stepNs) -
-                     static_cast<double>(nowNs + settings_.pulseNs)) /
-                        1e9);
-      notes_.push_back({false, text});
+      notes_.push_back(
+          {false,
+           fmt::format(
+               "pulse of {:.0f} ms raised {:.3f} s after the last poll, to drop {:.3f} s before the next",
+               settings_.pulseNs / 1e6, (nowNs - *lastPollNs_) / 1e9,
+               (static_cast<double>(*lastPollNs_ + settings_.stepNs) -
+                static_cast<double>(nowNs + settings_.pulseNs)) /
+                   1e9)});
       return LineChange::kRaisePulse;
     }
     usedPollNs_ = lastPollNs_;  // this gap is gone; try the next one
@@ -150,10 +151,8 @@ LineChange RequestPattern::DecidePulse(std::uint64_t nowNs) {
     ++unplaced_;
     ++played_;
     waitingSinceNs_ = nowNs;
-    char text[160];
-    std::snprintf(text, sizeof text, "pulse not placed: no two polls one tick apart within %.1f s",
-                  patience / 1e9);
-    notes_.push_back({true, text});
+    notes_.push_back(
+        {true, fmt::format("pulse not placed: no two polls one tick apart within {:.1f} s", patience / 1e9)});
   }
   return LineChange::kNone;
 }

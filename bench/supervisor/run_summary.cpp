@@ -1,10 +1,11 @@
 #include "bench/supervisor/run_summary.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
-#include "bench/common/json_text.h"
+#include "bench/common/json_figures.h"
 
 namespace quorvane::supervisor {
 
@@ -27,9 +28,7 @@ Spread SpreadOf(std::vector<std::uint64_t> values) {
 }
 
 std::string Line(const char* name, const std::string& value) {
-  char text[256];
-  std::snprintf(text, sizeof text, "%-18s %s\n", name, value.c_str());
-  return text;
+  return fmt::format("{:<18} {}\n", name, value);
 }
 
 std::string Line(const char* name, long long value) { return Line(name, std::to_string(value)); }
@@ -38,17 +37,15 @@ std::string Count(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-std::string Milliseconds(std::uint64_t ns) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f ms", ns / 1e6);
-  return text;
-}
+std::string Milliseconds(std::uint64_t ns) { return fmt::format("{:.3f} ms", ns / 1e6); }
 
-std::string JsonMicroseconds(const std::vector<std::uint64_t>& ns) {
-  std::vector<double> us;
-  us.reserve(ns.size());
-  for (const std::uint64_t n : ns) us.push_back(n / 1e3);
-  return bench_common::JsonNumbers(us, 3);
+// Nanoseconds as microseconds to the nanosecond, as the JSON gives them.
+double Microseconds(std::uint64_t ns) { return bench_common::Rounded(ns / 1e3, 3); }
+
+bench_common::Json Microseconds(const std::vector<std::uint64_t>& ns) {
+  bench_common::Json list = bench_common::Json::array();
+  for (const std::uint64_t n : ns) list.push_back(Microseconds(n));
+  return list;
 }
 
 std::string FailureCauses(const RunSummary& summary) {
@@ -65,10 +62,8 @@ std::string SummaryText(const RunSummary& summary) {
   const Tally& t = summary.tally;
   std::string text = "--- summary ---\n";
   text += Line("pattern", summary.pattern);
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.3f s%s", summary.seconds,
-                summary.interrupted ? " (interrupted)" : "");
-  text += Line("run time", seconds);
+  text += Line("run time",
+               fmt::format("{:.3f} s{}", summary.seconds, summary.interrupted ? " (interrupted)" : ""));
   text += Line("requests raised", t.requests);
   text += Line("pulses placed", t.pulses);
   if (summary.unplacedPulses) text += Line("pulses not placed", summary.unplacedPulses);
@@ -104,41 +99,37 @@ std::string SummaryJson(const RunSummary& summary) {
   const Tally& t = summary.tally;
   const Spread latency = SpreadOf(t.latenciesNs);
   const Spread spacing = SpreadOf(t.spacingErrorsNs);
-  char numbers[1024];
-  std::snprintf(numbers, sizeof numbers,
-                "  \"run_seconds\": %.3f,\n"
-                "  \"interrupted\": %s,\n"
-                "  \"never_polled\": %s,\n"
-                "  \"requests\": %d,\n"
-                "  \"pulses\": %d,\n"
-                "  \"pulses_not_placed\": %d,\n"
-                "  \"answers\": %d,\n"
-                "  \"ok\": %d,\n"
-                "  \"late\": %d,\n"
-                "  \"malformed\": %d,\n"
-                "  \"unrequested\": %d,\n"
-                "  \"missing\": %d,\n"
-                "  \"stray_writes\": %d,\n"
-                "  \"unfinished\": %d,\n"
-                "  \"lost_accesses\": %llu,\n",
-                summary.seconds, summary.interrupted ? "true" : "false",
-                summary.neverPolled ? "true" : "false", t.requests, t.pulses, summary.unplacedPulses,
-                t.answers, t.ok, t.late, t.malformed, t.unrequested, t.missing, t.strayWrites, t.unfinished,
-                static_cast<unsigned long long>(summary.lostAccesses));
-  char spreads[512];
-  std::snprintf(spreads, sizeof spreads,
-                "  \"spacing_error_us\": {\"max\": %.3f, \"count\": %zu, \"values\": ", spacing.max / 1e3,
-                t.spacingErrorsNs.size());
-  std::string json = "{\n  \"pattern\": " + bench_common::JsonString(summary.pattern) + ",\n" + numbers +
-                     spreads + JsonMicroseconds(t.spacingErrorsNs) + "},\n";
-  std::snprintf(
-      spreads, sizeof spreads,
-      "  \"latency_us\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f, \"count\": %zu, \"values\": ",
-      latency.min / 1e3, latency.median / 1e3, latency.max / 1e3, t.latenciesNs.size());
-  json += spreads + JsonMicroseconds(t.latenciesNs) + "},\n";
-  json += "  \"result\": " + bench_common::JsonString(summary.Failed() ? "fail" : "pass") + ",\n";
-  json += "  \"exit_code\": " + std::to_string(summary.ExitCode()) + "\n}\n";
-  return json;
+  const bench_common::Json json{
+      {"pattern", summary.pattern},
+      {"run_seconds", bench_common::Rounded(summary.seconds, 3)},
+      {"interrupted", summary.interrupted},
+      {"never_polled", summary.neverPolled},
+      {"requests", t.requests},
+      {"pulses", t.pulses},
+      {"pulses_not_placed", summary.unplacedPulses},
+      {"answers", t.answers},
+      {"ok", t.ok},
+      {"late", t.late},
+      {"malformed", t.malformed},
+      {"unrequested", t.unrequested},
+      {"missing", t.missing},
+      {"stray_writes", t.strayWrites},
+      {"unfinished", t.unfinished},
+      {"lost_accesses", summary.lostAccesses},
+      {"spacing_error_us",
+       {{"max", Microseconds(spacing.max)},
+        {"count", t.spacingErrorsNs.size()},
+        {"values", Microseconds(t.spacingErrorsNs)}}},
+      {"latency_us",
+       {{"min", Microseconds(latency.min)},
+        {"median", Microseconds(latency.median)},
+        {"max", Microseconds(latency.max)},
+        {"count", t.latenciesNs.size()},
+        {"values", Microseconds(t.latenciesNs)}}},
+      {"result", summary.Failed() ? "fail" : "pass"},
+      {"exit_code", summary.ExitCode()},
+  };
+  return bench_common::JsonText(json);
 }
 
 }  // namespace quorvane::supervisor

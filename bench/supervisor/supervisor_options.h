@@ -58,7 +58,7 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 
 // The text of --help.
-const char* UsageText();
+std::string UsageText();
 
 // "once", "every 10 s", "hold 5 s", "pulse 300 ms", "idle 5 s".
 std::string DescribePattern(const Options& options);

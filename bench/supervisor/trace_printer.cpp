@@ -1,5 +1,7 @@
 #include "bench/supervisor/trace_printer.h"
 
+#include <fmt/format.h>
+
 #include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::supervisor {
@@ -24,10 +26,8 @@ void TracePrinter::PortAccess(const Access& access) {
                      : access.port == simport::kDataPort    ? "data   "
                                                             : "       ";
   if (access.write && access.port == simport::kControlPort) answer_ = access.value & simport::kAnswerBit;
-  char text[64];
-  std::snprintf(text, sizeof text, "%c %d %s 0x%02X", access.write ? 'W' : 'R', access.port, name,
-                static_cast<unsigned>(static_cast<std::uint16_t>(access.value)));
-  Print(access.timeNs, text);
+  Print(access.timeNs, fmt::format("{} {} {} 0x{:02X}", access.write ? 'W' : 'R', access.port, name,
+                                   static_cast<std::uint16_t>(access.value)));
 }
 
 void TracePrinter::RequestLine(std::uint64_t timeNs, bool raised, const std::string& why) {
