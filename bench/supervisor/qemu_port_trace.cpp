@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bench/common/formatted.h"
+#include <fmt/format.h>
+
 #include "port/port_map.h"
 
 namespace quorvane::supervisor {
@@ -18,8 +19,6 @@ constexpr std::uint8_t kControlLines = 0x0F;
 // A claim puts the lines at their rest state, Init and Select In raised
 // (bits 2 and 3); the program holds both at 0, so it never writes this.
 constexpr std::uint8_t kClaimRestLines = 0x0C;
-
-using bench_common::Formatted;
 
 }  // namespace
 
@@ -102,16 +101,16 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
 
   const ProgramRun run = SplitProgramRun(caseRecords);
   for (const TraceRecord& claim : run.claimWrites)
-    judgement.timeline.push_back(Formatted("%9.3f s  W 890 0x%02X  the driver's claim (lines at rest)",
-                                           since(claim.timeNs), unsigned{claim.value}));
+    judgement.timeline.push_back(fmt::format("{:9.3f} s  W 890 0x{:02X}  the driver's claim (lines at rest)",
+                                             since(claim.timeNs), unsigned{claim.value}));
   if (run.accesses.empty()) {
     judgement.faults.push_back("the program made no access to the port");
     return judgement;
   }
   const Access& first = run.accesses.front();
   if (!first.write || first.port != port_map::kControl || first.value != port_map::kAnswerIdle) {
-    judgement.faults.push_back(Formatted(
-        "the first access, at %.3f s, was not the start-up write of 1 to 890", since(first.timeNs)));
+    judgement.faults.push_back(fmt::format(
+        "the first access, at {:.3f} s, was not the start-up write of 1 to 890", since(first.timeNs)));
   }
 
   CheckerSettings settings = baseSettings;
@@ -119,7 +118,7 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
   AnswerChecker checker(settings);
   const auto takeFindings = [&] {
     for (const Finding& finding : checker.TakeFindings())
-      judgement.timeline.push_back(Formatted("%9.3f s  ", since(finding.timeNs)) +
+      judgement.timeline.push_back(fmt::format("{:9.3f} s  ", since(finding.timeNs)) +
                                    VerdictName(finding.verdict) + " " + finding.text);
   };
 
@@ -145,12 +144,12 @@ CaseJudgement JudgeCase(const std::vector<TraceRecord>& caseRecords, const Check
       if (!raised && lineUp) checker.LineDropped(access.timeNs);
       lineUp = raised;
     }
-    judgement.timeline.push_back(Formatted(access.write ? "%9.3f s  W %u 0x%02X" : "%9.3f s  R %u 0x%02X",
-                                           since(access.timeNs), static_cast<unsigned>(access.port),
-                                           static_cast<unsigned>(run.rawValues[i])));
+    judgement.timeline.push_back(fmt::format("{:9.3f} s  {} {} 0x{:02X}", since(access.timeNs),
+                                             access.write ? 'W' : 'R', static_cast<unsigned>(access.port),
+                                             static_cast<unsigned>(run.rawValues[i])));
     if (access.write && access.value != run.rawValues[i])
       judgement.timeline.back() +=
-          " (lines " + Formatted("0x%02X", static_cast<unsigned>(access.value)) + ")";
+          " (lines " + fmt::format("0x{:02X}", static_cast<unsigned>(access.value)) + ")";
     const bool answering = checker.AnswerRunning();
     checker.Observe(access);
     takeFindings();
