@@ -65,18 +65,6 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Only where it exists (Windows 8, and 7 with KB2533623): every later load
-// of the process, the library's own dependencies too, searches the
-// program's folder and the system folder only. Where it is missing, the
-// working folder at least leaves the search order.
-bool KeepLoadsToTrustedFolders() {
-  if (const auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
-      setDefault && setDefault(kSearchApplicationFolder | kSearchSystemFolder))
-    return true;
-  SetDllDirectoryW(L"");
-  return false;
-}
-
 struct Loaded {
   HMODULE module = nullptr;
   DWORD error = ERROR_SUCCESS;
@@ -94,6 +82,14 @@ Loaded Load(const std::wstring& path, DWORD flags) {
 }  // namespace
 
 namespace win32 {
+
+bool KeepLoadsToTrustedFolders() {
+  if (const auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
+      setDefault && setDefault(kSearchApplicationFolder | kSearchSystemFolder))
+    return true;
+  SetDllDirectoryW(L"");
+  return false;
+}
 
 void* LoadFromTrustedFolders(const std::string& fileName, bool searchFlags, std::string* where,
                              std::string* reason) {
@@ -134,7 +130,7 @@ DynamicLibrary::DynamicLibrary(const std::string& fileName) {
   // Only from where an administrator puts it: the program's own folder or
   // the system folder, never the working folder or PATH, where any user
   // may have placed a file of that name.
-  const bool searchFlags = KeepLoadsToTrustedFolders();
+  const bool searchFlags = win32::KeepLoadsToTrustedFolders();
   std::string where;
   std::string reason;
   handle_ = win32::LoadFromTrustedFolders(fileName, searchFlags, &where, &reason);

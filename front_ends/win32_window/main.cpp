@@ -9,9 +9,14 @@
 #include "core/life/program_life.h"
 #include "front_ends/win32_window/failure_report.h"
 #include "front_ends/win32_window/status_window.h"
+#include "port/dynamic_library_win32.h"
 #include "port/inpout.h"
 
 int main() {
+  // Before anything else is loaded (the window's own libraries load
+  // others as they go): every later load only from the program's folder
+  // and the system folder.
+  quorvane::win32::KeepLoadsToTrustedFolders();
   try {
     // Both outlive the window, which keeps them by reference.
     quorvane::SystemClock clock;

@@ -14,8 +14,6 @@ namespace quorvane::win32_service {
 
 namespace {
 
-// %ProgramData%, as the system knows it for every account, the service's
-// too (whose environment may lack the variable).
 std::wstring ProgramData() {
   wchar_t* path = nullptr;
   const HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path);
@@ -29,8 +27,10 @@ std::wstring ProgramData() {
 
 }  // namespace
 
+std::wstring DataFolder() { return ProgramData() + L"\\" QUORVANE_DATA_FOLDER_NAME_W; }
+
 void WorkInDataFolder() {
-  const std::wstring folder = ProgramData() + L"\\" QUORVANE_DATA_FOLDER_NAME_W;
+  const std::wstring folder = DataFolder();
   if (!SetCurrentDirectoryW(folder.c_str())) {
     const DWORD error = GetLastError();
     throw Failure("cannot work in the data folder " + win32::Utf8(folder) + ": " +

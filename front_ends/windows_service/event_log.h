@@ -9,19 +9,21 @@
 
 #include <string>
 
+#include "front_ends/windows_service/service_events.h"
+
 namespace quorvane::win32_service {
 
-class EventLog {
+class EventLog final : public EntrySink {
  public:
   // Never fails: where the log cannot be reached, the entries go nowhere
   // and the service runs on (its exit code still tells a failure).
   explicit EventLog(const wchar_t* source);
-  ~EventLog();
+  ~EventLog() override;
   EventLog(const EventLog&) = delete;
   EventLog& operator=(const EventLog&) = delete;
 
-  void Information(const std::string& text);
-  void Error(const std::string& text);
+  void Information(const std::string& text) override;
+  void Error(const std::string& text) override;
 
  private:
   void Write(WORD type, const std::string& text);

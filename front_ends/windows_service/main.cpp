@@ -1,10 +1,12 @@
 // quorvane-service.exe: the program's life as a Windows service, with no
 // window, started by the Service Control Manager at boot whether or not
 // anybody logs on. It works in the machine's data folder (its restart log
-// is Quorvane.log there), writes each change of the status texts and each
-// failure to the Application event log, and ends on a stop, a shutdown or a
-// failure; a failure ends it with a code of its own, which the manager's
+// is Quorvane.log there), writes its changes of state (started, stopped,
+// failed) to the Application event log, and ends on a stop, a shutdown or
+// a failure; a failure ends it with a code of its own, which the manager's
 // failure actions (set by the installer) answer by starting it again.
+// Run by the installer with an argument, it sets up the folders' rights and
+// the service's instead (admin_modes.h).
 //
 // The manager's dispatcher runs on the main thread and calls the control
 // handler there; the life runs on ServiceMain's thread, which the
@@ -13,18 +15,23 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "common/failure.h"
 #include "common/system_clock.h"
 #include "common/windows_text.h"
 #include "core/life/program_life.h"
+#include "front_ends/windows_service/admin_modes.h"
 #include "front_ends/windows_service/data_folder.h"
 #include "front_ends/windows_service/event_log.h"
 #include "front_ends/windows_service/service_front_end.h"
 #include "front_ends/windows_service/service_status.h"
+#include "port/dynamic_library_win32.h"
 #include "port/inpout.h"
 
 namespace quorvane::win32_service {
@@ -55,19 +62,22 @@ DWORD WINAPI Control(DWORD control, DWORD, void*, void* context) {
 }
 
 // The whole run; returns the exit status.
-int Run(ServiceStatus& status, EventLog& log, HANDLE stopAsked) {
+int Run(ServiceStatus& status, ServiceEvents& events, HANDLE stopAsked) {
   try {
     WorkInDataFolder();
+    events.KeepRecordIn(DataFolder() + L"\\last-failure.txt");
     // Both outlive the front end, which keeps them by reference.
     SystemClock clock;
     InpoutLibrary port;
-    ServiceFrontEnd frontEnd(port, clock, status, log, stopAsked);
-    return frontEnd.Life().Run();
+    ServiceFrontEnd frontEnd(port, clock, status, events, stopAsked);
+    const int exitStatus = frontEnd.Life().Run();
+    if (exitStatus == 0) events.Stopped();
+    return exitStatus;
   } catch (const std::exception& failure) {
     // Before the life started (the data folder), or its loop failed.
-    log.Error(FailureBoxText(failure.what()));
+    events.Failed(FailureBoxText(failure.what()));
   } catch (...) {
-    log.Error(FailureBoxText("the service failed for an unknown reason"));
+    events.Failed(FailureBoxText("the service failed for an unknown reason"));
   }
   return kFailureExitStatus;
 }
@@ -82,13 +92,14 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
   if (!target.status) return;
   ServiceStatus status(target.status);
   EventLog log(serviceName);
+  ServiceEvents events(log);
   if (!target.stopAsked) {
-    log.Error(FailureBoxText("cannot make the service's stop event: " + win32::LastSystemErrorText()));
+    events.Failed(FailureBoxText("cannot make the service's stop event: " + win32::LastSystemErrorText()));
     status.Stopped(kFailureExitStatus);
     return;
   }
   status.Starting();
-  status.Stopped(Run(status, log, target.stopAsked));
+  status.Stopped(Run(status, events, target.stopAsked));
 }
 
 }  // namespace
@@ -96,6 +107,14 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
 
 int main() {
   using namespace quorvane::win32_service;
+  // Before anything else is loaded: every later load of the process only
+  // from the program's folder and the system folder.
+  quorvane::win32::KeepLoadsToTrustedFolders();
+  int argc = 0;
+  const std::unique_ptr<wchar_t*, decltype(&LocalFree)> argv(CommandLineToArgvW(GetCommandLineW(), &argc),
+                                                             &LocalFree);
+  if (argv)
+    if (const auto status = RunAdminMode(argc, argv.get())) return *status;
   SERVICE_TABLE_ENTRYW services[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
   // Returns once the service has stopped.
   if (StartServiceCtrlDispatcherW(services)) return 0;

@@ -7,23 +7,19 @@
 
 namespace quorvane::win32_service {
 
-ServiceFrontEnd::ServiceFrontEnd(PortIo& port, const Clock& clock, ServiceStatus& status, EventLog& log,
-                                 HANDLE stopAsked)
+ServiceFrontEnd::ServiceFrontEnd(PortIo& port, const Clock& clock, ServiceStatus& status,
+                                 ServiceEvents& events, HANDLE stopAsked)
     : status_(status),
-      log_(log),
+      events_(events),
       stopAsked_(stopAsked),
       pollTimer_(status_window::kPollTimer.interval),
       life_(*this, *this, port, clock) {}
 
-void ServiceFrontEnd::SetControlText(std::size_t control, const std::string& text) {
-  log_.Information(std::string(status_window::FieldName(status_window::kControls[control].shows)) + ": " +
-                   text);
-}
-
 int ServiceFrontEnd::RunEventLoop() {
-  // Started: the service runs, and the status line it starts with is logged.
+  // Started: the port library is loaded, the port marked and the restart
+  // log stamped.
   status_.Running();
-  SetControlText(status_window::kStatusLine, life_.Text(status_window::kStatusLine));
+  events_.Started(life_.Text(status_window::IndexShowing(status_window::StatusField::kLastRestart)));
   // One thread waits for both. The stop event comes first when both are
   // signalled: a stop asked during an answer ends the service right after
   // it, without another poll. A wake runs at most one tick, however many

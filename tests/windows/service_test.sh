@@ -8,13 +8,16 @@
 #  - with no inpout32.dll yet, its start fails: the manager sees it stopped
 #    with the service's own error code, and the reason is in the event log;
 #  - with the simulated inpout32.dll placed, started again, it answers the
-#    Linux supervisor on the simulated port, logs its texts, and stamps
-#    Quorvane.log in the data folder;
+#    Linux supervisor on the simulated port, stamps Quorvane.log in the data
+#    folder, and writes one event entry for its start (which names the
+#    failure before it), none for each text a window would show;
 #  - a window copy started meanwhile is refused: the port is held;
 #  - installed again over the running service: stopped, set anew, started;
 #  - a stop asked while answers run (the request held raised) ends the
 #    service after the answer under way, with the answer line at its idle
-#    level 1;
+#    level 1, and a "Stopped" entry;
+#  - the service's own SID (unrestricted) and its one privilege, where the
+#    manager keeps them (Wine's does not: noted);
 #  - recovery: Wine's manager keeps no failure actions (ERROR_INVALID_LEVEL
 #    from QueryServiceConfig2W), so here only that the installer's asking
 #    for them did not fail the install; check_service_recovery.sh reads what
@@ -148,10 +151,11 @@ stamp='[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
 expect_match "restart log in the data folder" "$log" "^${stamp}"$'\r\n''$'
 entries=$(grep -o 'trace:eventlog:ReportEventW L".*"' "$services_err" | sed 's/^[^"]*"//; s/"$//')
 echo "$entries"
-for text in "last restart: ${stamp}" "status: Active..." "status: Waiting for Request..." \
-  "status: Sending Sequence..." "last request: [0-9]{2}:[0-9]{2}:[0-9]{2}"; do
-  grep -qE "^${text}\$" <<<"$entries" || fail "no entry '$text' in the event log"
-done
+# Changes of state only: the start, which names the failure it ends; no
+# entry for each text a window would show (about three an answer).
+grep -qE "^Started, answering on the parallel port; last restart: ${stamp}; started again after 1 failure: Cannot load the port library" <<<"$entries" ||
+  fail "no entry for the start after the failure in the event log"
+grep -E '^(status|last request): ' <<<"$entries" && fail "the texts a window would show flood the event log"
 
 echo "a window copy while the service runs"
 cp "$WINDOWS_TEST_PROGRAMS/window_probe.exe" "$RUN_FOLDER/"
@@ -198,6 +202,17 @@ echo "answer writes: ${#writes[@]}, $((asked - base)) of them before the stop wa
   fail "the stop cut an answer: ${#writes[@]} writes (${writes[*]})"
 expect_equal "the answer line after the stop" "${writes[-1]:-none}" 0x01
 expect_match "the control register after the stop" "$("$SIMPORT" --file "$state" status)" 'control +0x01'
+grep -q 'trace:eventlog:ReportEventW L"Stopped"' "$services_err" || fail "no entry for the stop in the event log"
+
+echo "the service's own SID and privileges"
+sid_and_privileges=$(timeout "$(limit 60)" "$WINE" "$WINDOWS_TEST_PROGRAMS/service_probe.exe" sid-and-privileges \
+  "$service" 2>/dev/null | tr -d '\r')
+echo "$sid_and_privileges"
+if grep -q '^unknown [56] error 124$' <<<"$sid_and_privileges"; then
+  echo "NOTE: Wine's manager keeps no service SID or required privileges (ERROR_INVALID_LEVEL); sc qsidtype and sc qprivs show them on Windows"
+else
+  expect_equal "service SID and privileges" "$sid_and_privileges" $'sid-type 1\nprivilege SeChangeNotifyPrivilege'
+fi
 
 echo "recovery settings"
 recovery=$(timeout "$(limit 60)" "$WINE" "$WINDOWS_TEST_PROGRAMS/service_probe.exe" recovery "$service" 2>/dev/null |

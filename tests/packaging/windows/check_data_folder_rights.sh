@@ -1,46 +1,39 @@
 #!/usr/bin/env bash
-# The installer's script, as packed, against what Wine cannot show (its
-# icacls does nothing): the data folder's rights are set on the folder
-# itself (/L), inherit nothing from ProgramData, and give no group of users
-# (Users, Authenticated Users, Everyone, INTERACTIVE) more than read; the
-# owner is Administrators; the service's account may modify, no more.
+# The installer's script, as packed, against what Wine cannot show (it keeps
+# no rights of folders): the data folder and the program's folder are set
+# up by the service program's own modes (whose rights the unit tests
+# service_rights_tests take apart), before any file is placed, from a copy
+# in the installer's temporary folder, and a refusal stops the install; no
+# icacls grant is left, which would keep the entries of whoever made the
+# folder first; the installed service gets its own SID and privileges the
+# same way; and the service runs as LocalService, not as an account with
+# more rights.
 #
 # usage: check_data_folder_rights.sh QUORVANE_NSH
 set -u
 script=$1
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# The lines of the macro NAME.
+macro() { sed -n "/^!macro $1\$/,/^!macroend/p" "$script"; }
 
-mapfile -t lines < <(grep -i 'nsExec::.*icacls' "$script")
-((${#lines[@]} > 0)) || fail "no icacls line in $script"
-printf '%s\n' "${lines[@]}"
-owner_set=0 rights_set=0
-for line in "${lines[@]}"; do
-  [[ $line == *' /L'* ]] || fail "not on the folder itself (no /L): $line"
-  [[ $line == *'/setowner *S-1-5-32-544 '* ]] && owner_set=1
-  if [[ $line == *'/grant'* ]]; then
-    [[ $line == *'/inheritance:r'* && $line == *'/grant:r'* ]] || fail "rights added to inherited ones: $line"
-    rights_set=1
-    for group in S-1-5-32-545 S-1-5-11 S-1-1-0 S-1-5-4; do
-      for grant in $(grep -o "\*$group:[^ ']*" <<<"$line"); do
-        rights=${grant##*:}
-        rights=${rights//(OI)/}
-        rights=${rights//(CI)/}
-        [[ $rights == RX || $rights == R || $rights == '(RX)' || $rights == '(R)' ]] ||
-          fail "$group may do more than read: $grant"
-      done
-    done
-  fi
-done
-# The service's account (LocalService) writes its restart log there: it may
-# modify, never change the rights or take the folder, and only where the
-# service is the way chosen; otherwise its right is removed.
-service_grants=$(grep -o '\*${QUORVANE_SERVICE_ACCOUNT_SID}:[^ '"'"']*' <<<"$(printf '%s\n' "${lines[@]}")")
-[[ $service_grants == '*${QUORVANE_SERVICE_ACCOUNT_SID}:(OI)(CI)M' ]] ||
-  fail "the service's account is granted '$service_grants', expected modify only"
-grep -q '^!define QUORVANE_SERVICE_ACCOUNT_SID "S-1-5-19"$' "$script" || fail "the service's account is not LocalService"
-grep -q '/remove:g \*${QUORVANE_SERVICE_ACCOUNT_SID} /L' "$script" || fail "the service's right is never removed"
-((owner_set)) || fail "the owner is not set to Administrators"
-((rights_set)) || fail "the rights are not set"
+grep -n 'icacls' "$script" && fail "icacls still sets rights: /grant:r keeps the entries of whoever made the folder"
+folders=$(macro QuorvaneFolders)
+echo "$folders"
+grep -q 'File "/oname=$PLUGINSDIR\\${QUORVANE_SERVICE_PROGRAM}"' <<<"$folders" ||
+  fail "the set-up program is not unpacked into the installer's own temporary folder"
+grep -q 'QuorvaneSetUp "--prepare-data-folder"' <<<"$folders" || fail "the data folder is not prepared"
+grep -q "QuorvaneSetUp '--secure-program-folder \"\$INSTDIR\"'" <<<"$folders" ||
+  fail "the program's folder is not given its rights"
+before=$(macro QuorvaneBeforeFiles)
+grep -q 'QuorvaneFolders' <<<"$before" || fail "the folders are not set up before the files are placed"
+[[ $(grep -n 'QuorvaneFolders\|QuorvaneStopService' <<<"$before" | head -1) == *QuorvaneFolders* ]] ||
+  fail "a refused folder would leave the service stopped: the folders must come first"
+grep -A3 '\${QUORVANE_SERVICE_PROGRAM}" ${ARGUMENTS}' <<<"$(macro 'QuorvaneSetUp ARGUMENTS WHAT')" |
+  grep -q 'QuorvaneRefuse' || fail "a refusal of the set-up does not stop the install"
+grep -q -- '--configure-service' <<<"$(macro QuorvaneInstallService)" ||
+  fail "the service's own SID and privileges are not set"
+grep -q '^!define QUORVANE_SERVICE_ACCOUNT "NT AUTHORITY\\LocalService"$' "$script" ||
+  fail "the service does not run as LocalService"
 if ((failures)); then echo "$failures check(s) failed"; exit 1; fi
 echo "all checks passed"

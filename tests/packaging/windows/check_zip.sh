@@ -3,7 +3,8 @@
 # Quorvane.exe and README.txt, and the bench folder with the simulated
 # inpout32.dll and quorvane-simport.exe, away from the program; nothing else
 # (no inpout32.dll beside the program). The README has Windows line ends and
-# says where inpout32.dll goes and how the program starts at logon; the
+# says where inpout32.dll goes, that the ZIP is unpacked where only
+# administrators may write, and how the program starts at logon; the
 # packed (stripped) program still passes the checks of the built one.
 #
 # usage: check_zip.sh PACKAGES_DIR
@@ -31,7 +32,7 @@ expect_equal "README.txt lines without CR before LF" "$(grep -c $'[^\r]$' "$unpa
 [[ $readme == *@* ]] && fail "README.txt has a name left unreplaced: $(grep -m1 @ <<<"$readme")"
 for said in "inpout32.dll" "beside it" "shell:startup" '"Start in"' "Run registry key" \
   'C:\ProgramData\Quorvane' '%LOCALAPPDATA%' 'C:\Program Files\Quorvane' 'C:\Program Files (x86)\Quorvane' \
-  "AutoAdminLogon" 'bench\inpout32.dll'; do
+  "AutoAdminLogon" 'bench\inpout32.dll' "Unpack it where only administrators may write"; do
   [[ $readme == *"$said"* ]] || fail "README.txt does not say $said"
 done
 

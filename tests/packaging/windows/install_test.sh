@@ -2,7 +2,10 @@
 # The installer run silently under Wine, as an administrator installs it.
 # First with the data folder's name taken by a link to another folder (as a
 # user could make it before the install; Wine shows it as a reparse point):
-# refused, nothing installed, nothing put behind the link. Then as usual
+# refused, nothing installed, nothing put behind the link. Then with the
+# data folder made before and a folder planted where the service's log
+# belongs: installed, that folder moved aside and the data folder made anew,
+# empty. Then as usual
 # (silent without /SERVICE: the window at every logon): Quorvane.exe, the
 # service's program and the README under Program Files and nothing else (no
 # inpout32.dll, no bench folder), the data folder, no service registered,
@@ -36,7 +39,7 @@ start_menu_link="$programs\\Quorvane\\Quorvane.lnk"
 startup_link="$programs\\StartUp\\Quorvane.lnk"
 
 # What an earlier run of this test may have left in the prefix.
-rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" \
+rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" "$(linux_path "$data_folder").moved-aside-"* \
   "$(linux_path "$programs\\Quorvane")" "$(linux_path "$startup_link")" "$RUN_FOLDER"
 mkdir -p "$RUN_FOLDER"
 
@@ -50,16 +53,23 @@ status=$?
 expect_equal "behind the link" "$(ls -A "$RUN_FOLDER/elsewhere")" ""
 rm -f "$(linux_path "$data_folder")"
 
-echo "installing $(basename "$installer")"
+# Made before the install by somebody else, with a folder where the
+# service's log belongs (which would fail its every start): moved aside,
+# and the data folder made anew, empty.
+mkdir -p "$(linux_path "$data_folder")/Quorvane.log"
+echo "installing $(basename "$installer") where the data folder was made before, a folder planted in it"
 timeout "$(limit 120)" "$WINE" "$installer" /S
 expect_equal "installer's exit status" "$?" 0
+[[ -d $(linux_path "$data_folder").moved-aside-1/Quorvane.log ]] || fail "the planted folder was not moved aside"
+expect_equal "the data folder made anew" "$(ls -A "$(linux_path "$data_folder")")" ""
 
 installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | LC_ALL=C sort)
 echo "installed in $program_folder:" $installed
 expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe\n./quorvane-service.exe'
 [[ -d $(linux_path "$data_folder") && ! -L $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
-# (Wine's icacls does nothing: the rights themselves are checked in the
-# installer's script, check_data_folder_rights.sh.)
+# (Wine keeps no folder rights: the rights themselves are taken apart by
+# service_rights_tests, and the installer's script is checked by
+# check_data_folder_rights.sh.)
 "$WINE" reg query 'HKLM\System\CurrentControlSet\Services\Quorvane' >/dev/null 2>&1 &&
   fail "a service registered by an install for the window"
 

@@ -7,6 +7,10 @@
 //                                    a line, and "non-crash-failures 0|1";
 //                                    or "unknown LEVEL error CODE" for a
 //                                    setting the manager does not give
+//   service_probe sid-and-privileges NAME
+//                                    prints "sid-type N" and one "privilege
+//                                    NAME" a line the service keeps, or
+//                                    "unknown LEVEL error CODE"
 //   service_probe hold SECONDS       prints "holding", then does nothing for
 //                                    that long: a Windows process that keeps
 //                                    the Wine session, and with it the
@@ -69,10 +73,33 @@ int Recovery(const wchar_t* name) {
   return 0;
 }
 
+int SidAndPrivileges(const wchar_t* name) {
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  const SC_HANDLE service = manager ? OpenServiceW(manager, name, SERVICE_QUERY_CONFIG) : nullptr;
+  if (!service) {
+    std::printf("cannot open the service: error %lu\n", GetLastError());
+    return 1;
+  }
+  const auto sid = Config(service, SERVICE_CONFIG_SERVICE_SID_INFO);
+  if (!sid.empty())
+    std::printf("sid-type %lu\n", reinterpret_cast<const SERVICE_SID_INFO*>(sid.data())->dwServiceSidType);
+  const auto privileges = Config(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO);
+  if (!privileges.empty())
+    for (const wchar_t* privilege =
+             reinterpret_cast<const SERVICE_REQUIRED_PRIVILEGES_INFOW*>(privileges.data())
+                 ->pmszRequiredPrivileges;
+         privilege && *privilege; privilege += std::wcslen(privilege) + 1)
+      std::printf("privilege %ls\n", privilege);
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wcscmp(argv[1], L"recovery") == 0) return Recovery(argv[2]);
+  if (argc == 3 && std::wcscmp(argv[1], L"sid-and-privileges") == 0) return SidAndPrivileges(argv[2]);
   if (argc == 3 && std::wcscmp(argv[1], L"hold") == 0) {
     // Once this runs, the session's system processes (the manager among
     // them) have started, from this process's environment.
@@ -81,6 +108,6 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) * 1000);
     return 0;
   }
-  std::fprintf(stderr, "usage: service_probe recovery NAME | hold SECONDS\n");
+  std::fprintf(stderr, "usage: service_probe recovery NAME | sid-and-privileges NAME | hold SECONDS\n");
   return 2;
 }
