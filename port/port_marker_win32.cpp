@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include "common/windows_text.h"
-#include "port/port_map.h"
 #include "port/port_marker.h"
 
 namespace quorvane {
@@ -22,18 +21,19 @@ HANDLE mark = nullptr;
 
 }  // namespace
 
-std::string TakePortMark() {
+std::string TakePortMark(std::int16_t base) {
   if (mark) return {};
-  const std::wstring name = L"Global\\Quorvane parallel port " + std::to_wstring(port_map::kBase);
+  const std::wstring name =
+      L"Global\\Quorvane parallel port " + std::to_wstring(static_cast<std::uint16_t>(base));
   const HANDLE handle = CreateMutexW(nullptr, FALSE, name.c_str());
   const DWORD error = GetLastError();
-  std::string held = "the parallel port at " + std::to_string(port_map::kBase) +
+  std::string held = "the parallel port at " + std::to_string(static_cast<std::uint16_t>(base)) +
                      " is held by another program: another copy of Quorvane runs";
   // The creator's default security shuts other users out of its mutex: a
   // copy in another user's session.
   if (!handle && error == ERROR_ACCESS_DENIED) return held + " in another user's session";
   if (!handle)
-    return "cannot mark the parallel port at " + std::to_string(port_map::kBase) +
+    return "cannot mark the parallel port at " + std::to_string(static_cast<std::uint16_t>(base)) +
            " as taken: " + win32::SystemErrorText(error);
   if (error == ERROR_ALREADY_EXISTS) {
     CloseHandle(handle);

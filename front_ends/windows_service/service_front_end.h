@@ -36,6 +36,8 @@ class ServiceFrontEnd final : public Display, public EventLoop {
   void WriteErrorLine(const std::string&) override {}
   // An error entry with the text a window's failure box shows.
   void ShowFailureBox(const std::string& text) override { log_.Error(text); }
+  // An information entry, as the texts are.
+  void TellPortChoice(const std::string& why) override { log_.Information(why); }
   int RunEventLoop() override;
   void EndEventLoop(int status) override;
 
