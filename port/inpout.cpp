@@ -1,13 +1,20 @@
 #include "port/inpout.h"
 
+#include <optional>
 #include <utility>
 
 #include "common/failure.h"
+#include "port/port_library_choice.h"
 #include "port/port_marker.h"
 
 namespace quorvane {
 
 InpoutLibrary::InpoutLibrary(std::string fileName) : fileName_(std::move(fileName)) {}
+
+ChosenPort InpoutLibrary::ChoosePort() {
+  Library();
+  return chosen_;
+}
 
 std::int16_t InpoutLibrary::Inp32(std::int16_t port) {
   if (!inp32_) inp32_ = reinterpret_cast<Inp32Function>(Operation("Inp32"));
@@ -24,9 +31,11 @@ void InpoutLibrary::Out32(std::int16_t port, std::int16_t value) {
 
 DynamicLibrary& InpoutLibrary::Library() {
   if (library_) return *library_;
+  const std::optional<ChosenPort> chosenHere = ChoosePortBeforeLoading();
+  if (chosenHere) chosen_ = *chosenHere;
   // One copy per port: a port another copy drives is refused before the
   // library is even loaded.
-  if (const std::string held = TakePortMark(); !held.empty()) throw Failure(held);
+  if (const std::string held = TakePortMark(chosen_.base); !held.empty()) throw Failure(held);
   auto library = std::make_unique<DynamicLibrary>(fileName_);
   const auto isOpen =
       reinterpret_cast<IsInpOutDriverOpenFunction>(library->Find("IsInpOutDriverOpen", nullptr));
@@ -38,6 +47,12 @@ DynamicLibrary& InpoutLibrary::Library() {
       if (text && *text) reason = text;
     }
     throw Failure("the port library " + fileName_ + " cannot reach the parallel port: " + reason);
+  }
+  if (!chosenHere) {
+    const auto base = reinterpret_cast<InpOutPortBaseFunction>(library->Find("InpOutPortBase", nullptr));
+    const auto why = reinterpret_cast<InpOutPortChoiceFunction>(library->Find("InpOutPortChoice", nullptr));
+    if (base) chosen_.base = base();
+    if (why && why()) chosen_.why = why();
   }
   lastError_ = lastError;
   library_ = std::move(library);

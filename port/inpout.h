@@ -32,6 +32,10 @@ class InpoutLibrary final : public PortIo {
  public:
   explicit InpoutLibrary(std::string fileName = INPOUT_LIBRARY_NAME);
 
+  // The port this run drives. Where the program chooses it itself
+  // (port_library_choice.h), before the mark and the library; else the one
+  // the library reports (InpOutPortBase), or the one at 888.
+  ChosenPort ChoosePort() override;
   std::int16_t Inp32(std::int16_t port) override;
   void Out32(std::int16_t port, std::int16_t value) override;
 
@@ -47,6 +51,7 @@ class InpoutLibrary final : public PortIo {
   Inp32Function inp32_ = nullptr;
   Out32Function out32_ = nullptr;
   InpOutLastErrorFunction lastError_ = nullptr;  // looked up once, when loaded
+  ChosenPort chosen_;
 };
 
 }  // namespace quorvane

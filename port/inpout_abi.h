@@ -33,6 +33,14 @@ typedef int(INPOUT_CALL* IsInpOutDriverOpenFunction)(void);
 // call.
 typedef const char*(INPOUT_CALL* InpOutLastErrorFunction)(void);
 
+// Optional, ours: a library that chooses the machine's port itself (the
+// rule of port/port_choice.h) tells which, once IsInpOutDriverOpen returned
+// nonzero: the port's base, and why that port in one sentence (empty when
+// it is the one at 888 and nothing needs saying). The program then reaches
+// the port at that base. A library without them keeps the port at 888.
+typedef short(INPOUT_CALL* InpOutPortBaseFunction)(void);
+typedef const char*(INPOUT_CALL* InpOutPortChoiceFunction)(void);
+
 #ifdef __cplusplus
 }
 #endif

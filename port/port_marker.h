@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace quorvane {
@@ -17,6 +18,7 @@ namespace quorvane {
 //
 // Empty when this process holds the mark (taking it again is harmless),
 // otherwise why it cannot: another program holds the port.
-std::string TakePortMark();
+// `base` is the port's base; the mark is the port's, not the machine's.
+std::string TakePortMark(std::int16_t base);
 
 }  // namespace quorvane

@@ -3,6 +3,6 @@
 
 namespace quorvane {
 
-std::string TakePortMark() { return {}; }
+std::string TakePortMark(std::int16_t) { return {}; }
 
 }  // namespace quorvane

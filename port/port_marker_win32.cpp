@@ -17,7 +17,6 @@
 #include <sddl.h>
 
 #include "common/windows_text.h"
-#include "port/port_map.h"
 #include "port/port_marker.h"
 
 namespace quorvane {
@@ -61,9 +60,10 @@ std::string Holder(const std::wstring& name) {
 
 }  // namespace
 
-std::string TakePortMark() {
+std::string TakePortMark(std::int16_t base) {
   if (mark) return {};
-  const std::wstring name = L"Global\\Quorvane parallel port " + std::to_wstring(port_map::kBase);
+  const std::wstring name =
+      L"Global\\Quorvane parallel port " + std::to_wstring(static_cast<std::uint16_t>(base));
   PSECURITY_DESCRIPTOR rights = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kMarkRights, SDDL_REVISION_1, &rights, nullptr))
     return "cannot spell the rights of the parallel port's mark: " + win32::LastSystemErrorText();
@@ -71,7 +71,7 @@ std::string TakePortMark() {
   const HANDLE handle = CreateMutexW(&attributes, FALSE, name.c_str());
   const DWORD error = GetLastError();
   LocalFree(rights);
-  const std::string port = "the parallel port at " + std::to_string(port_map::kBase);
+  const std::string port = "the parallel port at " + std::to_string(static_cast<std::uint16_t>(base));
   if (!handle && error != ERROR_ACCESS_DENIED)
     return "cannot mark " + port + " as taken: " + win32::SystemErrorText(error);
   if (handle && error != ERROR_ALREADY_EXISTS) {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ namespace {
 using namespace quorvane::supervisor;
 
 int Usage() {
-  std::fprintf(stderr, "usage: quorvane-qemu-trace-judge [--answers N] [--tolerance MS] TRACE STAMP\n");
+  std::fprintf(
+      stderr,
+      "usage: quorvane-qemu-trace-judge [--answers N] [--tolerance MS] [--device SW|HW] TRACE STAMP\n");
   return 2;
 }
 
@@ -37,11 +40,16 @@ bool ParseNumber(const char* text, unsigned long& value) {
 int main(int argc, char** argv) {
   CheckerSettings settings;
   unsigned long answers = 3;
+  // QEMU's trace names no port base: with two ports, one emulated ([SW])
+  // and one passed through to the host ([HW]), the tag tells them apart.
+  std::string device;
   std::vector<const char*> operands;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     unsigned long value = 0;
-    if ((option == "--answers" || option == "--tolerance") && i + 1 < argc) {
+    if (option == "--device" && i + 1 < argc) {
+      device = std::string("[") + argv[++i] + "]";
+    } else if ((option == "--answers" || option == "--tolerance") && i + 1 < argc) {
       if (!ParseNumber(argv[++i], value)) return Usage();
       if (option == "--answers")
         answers = value;
@@ -61,7 +69,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvane-qemu-trace-judge: cannot read %s\n", operands[0]);
     return 3;
   }
-  const auto records = CaseRecords(ReadTrace(in), static_cast<std::uint8_t>(stamp));
+  std::stringstream lines;
+  for (std::string line; std::getline(in, line);)
+    if (device.empty() || line.find(device) != std::string::npos) lines << line << '\n';
+  const auto records = CaseRecords(ReadTrace(lines), static_cast<std::uint8_t>(stamp));
   if (!records) {
     std::fprintf(stderr, "quorvane-qemu-trace-judge: no case stamp 0x%02lX in %s\n", stamp, operands[0]);
     return 3;

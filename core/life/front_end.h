@@ -39,6 +39,10 @@ class Display {
   // which ticks and clicks can arrive. The default tells nobody more than
   // the error line did.
   virtual void ShowFailureBox(const std::string& text);
+  // Says once which port the run drives and why, where that is not the
+  // port at 888 (`why` is one sentence). The default writes it to standard
+  // error as ErrorLine does, where the Linux service's journal takes it.
+  virtual void TellPortChoice(const std::string& why);
 };
 
 // A display that is a window on a desktop. The window exists, hidden, when

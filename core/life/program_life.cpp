@@ -43,18 +43,15 @@ void Display::WriteErrorLine(const std::string& line) {
 
 void Display::ShowFailureBox(const std::string&) {}
 
+void Display::TellPortChoice(const std::string& why) { WriteErrorLine(ErrorLine(why)); }
+
 ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock)
     : ProgramLife(static_cast<Display&>(window), loop, port, clock) {
   window_ = &window;
 }
 
 ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock)
-    : display_(display),
-      window_(nullptr),
-      loop_(loop),
-      port_(port),
-      clock_(clock),
-      responder_(port, *this, clock) {
+    : display_(display), window_(nullptr), loop_(loop), port_(port), clock_(clock) {
   for (std::size_t i = 0; i < texts_.size(); ++i) texts_[i] = status_window::kControls[i].initialText;
 }
 
@@ -69,7 +66,9 @@ bool ProgramLife::Start() {
       [&] {
         // The timer runs from the window's creation; its ticks wait for the loop.
         loop_.StartTimer();
-        StartUp(port_, *this, clock_);
+        const ChosenPort chosen = StartUp(port_, *this, clock_);
+        if (!chosen.why.empty()) display_.TellPortChoice(chosen.why);
+        responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, chosen.base);
       },
       "the start-up failed for an unknown reason");
   // After a failed start-up the window is never shown.
@@ -80,10 +79,10 @@ bool ProgramLife::Start() {
 void ProgramLife::OnPollTick() {
   // Nothing inside a tick services events, with one exception: the failure
   // box runs its own event loop, and no poll may start from within it.
-  if (ticking_ || failed_) return;
+  if (ticking_ || failed_ || !responder_) return;
   ticking_ = true;
   const bool polled =
-      Guarded([&] { responder_.OnPollTick(); }, "the poll of the request line failed for an unknown reason");
+      Guarded([&] { responder_->OnPollTick(); }, "the poll of the request line failed for an unknown reason");
   ticking_ = false;
   if (!polled)
     loop_.EndEventLoop(kFailureExitStatus);

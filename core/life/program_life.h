@@ -7,6 +7,7 @@
 // supplies the toolkit calls and nothing else.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/clock.h"
@@ -58,7 +59,7 @@ class ProgramLife final : private StatusDisplay {
   // and the event loop ends with status 1.
   void FrontEndFailed(const std::string& message);
 
-  bool LastPollSawRequest() const { return responder_.LastPollSawRequest(); }
+  bool LastPollSawRequest() const { return responder_ && responder_->LastPollSawRequest(); }
   // The text a control shows now.
   const std::string& Text(std::size_t control) const { return texts_[control]; }
 
@@ -81,7 +82,8 @@ class ProgramLife final : private StatusDisplay {
   EventLoop& loop_;
   PortIo& port_;
   const Clock& clock_;
-  Responder responder_;
+  // Made once the start-up has chosen the port, on its base.
+  std::optional<Responder> responder_;
   std::array<std::string, status_window::kControls.size()> texts_;
   bool ticking_ = false;
   bool failed_ = false;

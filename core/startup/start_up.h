@@ -7,10 +7,11 @@
 namespace quorvane {
 
 // The one-time work when the window is loaded, before it is shown, in this
-// order: the answer line to its idle level 1 (the first
+// order: the port chosen and the answer line to its idle level 1 (the first
 // port access of a run); the last-restart text := Date text, a space, Time
-// text; then one line appended to the restart log. Throws Failure; when the
-// port library is missing the log is never touched.
-void StartUp(PortIo& port, StatusDisplay& display, const Clock& clock);
+// text; then one line appended to the restart log. Returns the port chosen,
+// for the polls. Throws Failure; when the port library is missing, or no
+// port can be taken, the log is never touched.
+ChosenPort StartUp(PortIo& port, StatusDisplay& display, const Clock& clock);
 
 }  // namespace quorvane

@@ -61,6 +61,8 @@ class ServiceEvents {
   void Started(const std::string& lastRestart);
   void Stopped();
   void Failed(const std::string& text);
+  // Something said once a start, such as which port it uses and why.
+  void Note(const std::string& text) { sink_.Information(text); }
 
  private:
   std::optional<FailureRecord> ReadRecord() const;

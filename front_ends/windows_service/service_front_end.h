@@ -41,6 +41,8 @@ class ServiceFrontEnd final : public Display, public EventLoop {
   // An error entry with the text a window's failure box shows, unless the
   // same failure came just before (service_events.h).
   void ShowFailureBox(const std::string& text) override { events_.Failed(text); }
+  // An information entry: which port, and why, once.
+  void TellPortChoice(const std::string& why) override { events_.Note(why); }
   int RunEventLoop() override;
   void EndEventLoop(int status) override;
 

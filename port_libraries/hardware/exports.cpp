@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "port/inpout_abi.h"
+#include "port/machine_ports.h"
 #include "port_libraries/hardware/hardware_port.h"
 #include "port_libraries/hardware/system_ieee1284.h"
 
@@ -10,7 +11,8 @@ namespace {
 
 quorvane::hardware::HardwarePort& Port() {
   static quorvane::hardware::SystemIeee1284 calls;
-  static quorvane::hardware::HardwarePort port(calls);
+  // The program's check of the port binds the one the rule chooses.
+  static quorvane::hardware::HardwarePort port(calls, quorvane::ChooseThisMachinesPort);
   return port;
 }
 
@@ -31,5 +33,9 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
 INPOUT_EXPORT int INPOUT_CALL IsInpOutDriverOpen(void) { return Port().Reachable() ? 1 : 0; }
 
 INPOUT_EXPORT const char* INPOUT_CALL InpOutLastError(void) { return Port().LastError().c_str(); }
+
+INPOUT_EXPORT short INPOUT_CALL InpOutPortBase(void) { return static_cast<short>(Port().Base()); }
+
+INPOUT_EXPORT const char* INPOUT_CALL InpOutPortChoice(void) { return Port().ChoiceWhy().c_str(); }
 
 }  // extern "C"

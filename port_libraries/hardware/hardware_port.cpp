@@ -20,7 +20,8 @@ std::string FirstWord(const std::string& text) {
 }
 }  // namespace
 
-HardwarePort::HardwarePort(Ieee1284Calls& calls) : calls_(calls) {}
+HardwarePort::HardwarePort(Ieee1284Calls& calls, PortChooser choose)
+    : calls_(calls), choose_(std::move(choose)) {}
 
 HardwarePort::~HardwarePort() {
   // Releasing the port leaves its lines as they are: the control register
@@ -33,7 +34,13 @@ HardwarePort::~HardwarePort() {
 }
 
 bool HardwarePort::Reachable() {
-  if (state_ == State::kUnbound) return Bind(kFirstPortBase);
+  if (state_ == State::kUnbound) {
+    if (!choose_) return Bind(kFirstPortBase);
+    const port_choice::Choice choice = choose_();
+    if (!choice.ok) return Fail(choice.failure);
+    choiceWhy_ = choice.why;
+    return Bind(choice.base);
+  }
   return state_ == State::kBound;
 }
 

@@ -1,18 +1,24 @@
 #pragma once
 
 #include <ieee1284.h>
-#include <optional>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "port/port_choice.h"
 
 #include "port_libraries/hardware/ieee1284_calls.h"
 
 namespace quorvane::hardware {
 
-// The conventional first parallel port; the one asked about when the program
-// checks that the port is reachable before any read or write.
-inline constexpr std::uint16_t kFirstPortBase = 0x378;
+// The conventional first parallel port.
+inline constexpr std::uint16_t kFirstPortBase = port_choice::kConventionalBase;
+
+// Which port a program's check of reachability binds (port_choice.h); the
+// library's own runs the rule over the machine.
+using PortChooser = std::function<port_choice::Choice()>;
 
 // One parallel port reached through libieee1284, addressed like PC I/O
 // ports. The first use picks the port by its base address, opens and claims
@@ -21,14 +27,20 @@ inline constexpr std::uint16_t kFirstPortBase = 0x378;
 // too, with its reason, so later calls stay harmless.
 class HardwarePort {
  public:
-  explicit HardwarePort(Ieee1284Calls& calls);
+  // Without a chooser the check binds the port at kFirstPortBase.
+  explicit HardwarePort(Ieee1284Calls& calls, PortChooser choose = {});
   ~HardwarePort();
   HardwarePort(const HardwarePort&) = delete;
   HardwarePort& operator=(const HardwarePort&) = delete;
 
-  // Binds the port at the first use (the first port's base when nothing was
-  // used yet) and says whether it is ready.
+  // Binds the port at the first use (the chosen port when nothing was used
+  // yet; a failure of the choice is its reason) and says whether it is ready.
   bool Reachable();
+
+  // The bound port's base (kFirstPortBase before any), and why that port
+  // when the choice had something to say.
+  std::uint16_t Base() const { return port_ ? static_cast<std::uint16_t>(port_->base_addr) : kFirstPortBase; }
+  const std::string& ChoiceWhy() const { return choiceWhy_; }
 
   // Reads a register as the PC port shows it; 0 when it cannot be read, and
   // LastError() then says why.
@@ -60,6 +72,8 @@ class HardwarePort {
   bool Succeeded(CallResult result, const parport& port, const char* doing);
 
   Ieee1284Calls& calls_;
+  PortChooser choose_;
+  std::string choiceWhy_;
   State state_ = State::kUnbound;
   parport_list list_{};
   bool listed_ = false;

@@ -86,6 +86,9 @@ make_initramfs() {
   install -m 0755 "$claimer" "$root/bin/port-claimer"
   copy_with_libraries "$root" "$program" /opt/quorvane/bin/quorvane-console
   copy_with_libraries "$root" "$library" /opt/quorvane/lib/libinpout32.so
+  if [[ -n ${porttest_program:-} ]]; then
+    copy_with_libraries "$root" "$porttest_program" /opt/quorvane/bin/quorvane-porttest
+  fi
 
   local file name
   for file in "${module_files[@]}"; do

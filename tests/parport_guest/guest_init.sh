@@ -162,6 +162,85 @@ case_supervised() {
   wait
 }
 
+# --- Ports elsewhere (run_ports_guest_test.sh) ---------------------------------
+# QEMU has ports at 0x378 (passed through to the host's loopback plug) and
+# 0x278 (its own, whose Select always reads 1: a request held). parport_pc's
+# io= decides which of them the kernel has, so one boot covers a machine
+# with only 0x278 and one with both.
+porttest=/opt/quorvane/bin/quorvane-porttest
+
+ports_at() {
+  for module in ppdev parport_pc; do loaded $module && rmmod $module; done
+  loaded parport || insmod $modules/parport.ko
+  insmod $modules/parport_pc.ko io="$1"
+  insmod $modules/ppdev.ko
+  for n in 0 1; do
+    [ -d /proc/sys/dev/parport/parport$n ] || continue
+    [ -c /dev/parport$n ] || mknod /dev/parport$n c 99 $n
+    chgrp lp /dev/parport$n && chmod 0660 /dev/parport$n
+    info "parport$n at $(cut -f1 /proc/sys/dev/parport/parport$n/base-addr)"
+  done
+}
+
+stamp_on() {
+  PORT_CLAIMER_NODE=$1 /bin/port-claimer mark "$2" || info "case stamp $2 on $1 could not be written"
+}
+
+# The administrator's setting, or none.
+setting() {
+  if [ -n "$1" ]; then echo "port = $1" > /etc/quorvane.conf; else rm -f /etc/quorvane.conf; fi
+}
+
+# porttest CASE USER SECONDS ARGS...: quorvane-porttest, reported as a case.
+porttest() {
+  case_name=$1 user=$2 limit=$3
+  shift 3
+  start=$(uptime_cs)
+  su -s /bin/sh "$user" -c "LD_LIBRARY_PATH=$library_dir exec timeout -s KILL $limit $porttest $*" \
+    > /tmp/$case_name.out 2>&1
+  status=$?
+  elapsed=$(($(uptime_cs) - start))
+  sed "s/^/@@out $case_name /" /tmp/$case_name.out
+  echo "@@case $case_name status $status seconds $((elapsed / 100)).$(printf %02d $((elapsed % 100)))"
+}
+
+case_ports() {
+  echo "@@case ports begin"
+  # A machine whose only port is at 0x278: taken, and said so.
+  ports_at 0x278
+  setting ""
+  stamp_on /dev/parport0 0xB1
+  run_as only_0x278 quorvane 8 TERM
+  # A stamp ends the judged stretch before the driver's next probe.
+  stamp_on /dev/parport0 0xB9
+  # Both ports: 0x378 as always; a setting moves the program to 0x278.
+  ports_at 0x378,0x278
+  porttest list_two quorvane 10 list
+  run_as two_ports quorvane 4 TERM
+  setting 0x278
+  porttest list_set quorvane 10 list
+  stamp_on /dev/parport1 0xB2
+  run_as set_0x278 quorvane 8 TERM
+  stamp_on /dev/parport1 0xBA
+  # Settings that name no port of this machine, or no port at all.
+  setting parport5
+  run_as set_absent quorvane 10 KILL
+  setting 0x27a
+  run_as set_bad quorvane 10 KILL
+  # The loopback plug on 0x378; none on 0x278.
+  setting ""
+  porttest loopback_plug quorvane 10 loopback
+  setting 0x278
+  porttest loopback_none quorvane 10 loopback
+  # watch is refused while the program holds the port.
+  setting ""
+  run_as watch_holder quorvane 6 TERM &
+  sleep 3
+  porttest watch_refused quorvane 10 watch 1
+  wait
+  setting ""
+}
+
 # --- the run -----------------------------------------------------------------
 
 answer_seconds=13

@@ -18,7 +18,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-static const char kDevice[] = "/dev/parport0";
+/* The port's node: /dev/parport0, or the one PORT_CLAIMER_NODE names (a
+ * guest with several ports stamps the one a case drives). */
+static const char* kDevice = "/dev/parport0";
 
 static int Fail(const char* doing) {
   fprintf(stderr, "port-claimer: %s %s: %s\n", doing, kDevice, strerror(errno));
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: port-claimer mark VALUE | hold SECONDS [excl]\n");
     return 2;
   }
+  if (getenv("PORT_CLAIMER_NODE")) kDevice = getenv("PORT_CLAIMER_NODE");
   const int fd = open(kDevice, O_RDWR);
   if (fd < 0) return Fail("opening");
   if (argc > 3 && strcmp(argv[3], "excl") == 0 && ioctl(fd, PPEXCL) != 0) return Fail("PPEXCL on");

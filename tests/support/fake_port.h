@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "common/failure.h"
@@ -39,11 +41,23 @@ class FakePort final : public PortIo {
   FakePort(const FakePort&) = delete;
   FakePort& operator=(const FakePort&) = delete;
 
+  // The port it stands for: the one at 888 unless a test chooses another;
+  // choiceFailure set, the choice fails with it, as a machine with no port to
+  // take would.
+  ChosenPort ChoosePort() override {
+    ++choices_;
+    if (!choiceFailure.empty()) throw Failure(choiceFailure);
+    return chosen;
+  }
+  long ChoiceCount() const { return choices_; }
+
   // A read takes the next scripted status byte, or `status` once the script
   // is used up. It is recorded, then fails if told to, then runs onRead.
   std::int16_t Inp32(std::int16_t port) override {
     std::int16_t value = status;
-    if (!script.empty()) {
+    if (const auto kept = registers.find(port); kept != registers.end()) {
+      value = kept->second;
+    } else if (!script.empty()) {
       value = script.front();
       script.pop_front();
     }
@@ -92,6 +106,11 @@ class FakePort final : public PortIo {
   std::vector<std::int64_t> WriteTimesMs() const { return TimesMs(Event::kWrite); }
 
   std::int16_t status = 0;
+  // Ports that read as a register of their own (a control register a test
+  // keeps), neither scripted nor the status byte.
+  std::map<std::int16_t, std::int16_t> registers;
+  ChosenPort chosen;
+  std::string choiceFailure;
   std::deque<std::int16_t> script;
   std::function<void()> onRead, onWrite;
   // Runs as each access is recorded, before any failure or hook: a test's
@@ -124,7 +143,7 @@ class FakePort final : public PortIo {
   std::vector<Event> own_;
   std::vector<Event>& journal_;
   const FakeClock* clock_ = nullptr;
-  long reads_ = 0, writes_ = 0;
+  long reads_ = 0, writes_ = 0, choices_ = 0;
   CallFailure readFailure_, writeFailure_;
 };
 

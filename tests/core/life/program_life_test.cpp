@@ -36,6 +36,7 @@ class RecordingFrontEnd final : public Window, public EventLoop {
     calls_.push_back(std::string(status_window::kControls[control].name) + " := " + text);
   }
   void WriteErrorLine(const std::string& line) override { calls_.push_back("stderr " + line); }
+  void TellPortChoice(const std::string& why) override { calls_.push_back("port " + why); }
   void ShowFailureBox(const std::string& text) override {
     calls_.push_back("box " + text);
     // The box's own event loop: ticks and clicks may arrive in it.
@@ -143,6 +144,54 @@ TEST_F(LifeFixture, ALogThatCannotBeWrittenFailsTheStartUpAfterTheIdleWrite) {
   EXPECT_NE(calls[4].find("Quorvane.log"), std::string::npos) << calls[4];
   EXPECT_EQ(calls[5].rfind("box ", 0), 0u);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "show"), 0);
+}
+
+// --- The port chosen at start-up -----------------------------------------------
+
+TEST_F(LifeFixture, APortChosenElsewhereIsToldOnceAndTheStartUpAndEveryPollAndAnswerUseItsBase) {
+  port.chosen = {static_cast<std::int16_t>(0xd010), "using the parallel port parport0 at 0xd010"};
+  ASSERT_TRUE(life.Start());
+  EXPECT_EQ(calls, (Calls{"start timer", "write -12270 1", "lastRestartText := 03-04-2026 05:06:07",
+                          "port using the parallel port parport0 at 0xd010", "show"}))
+      << "0xd010 crosses as a negative 16-bit port";
+  calls.clear();
+  port.RaiseRequestFor(1);
+  life.OnPollTick();
+  life.OnPollTick();
+  const Calls want{"read -12271",
+                   "statusLine := Waiting for Request...",
+                   "statusLine := Sending Sequence...",
+                   "lastRequestText := 05:06:07",
+                   "write -12270 0",
+                   "write -12270 1",
+                   "write -12270 0",
+                   "write -12270 1",
+                   "read -12271",
+                   "statusLine := Waiting for Request..."};
+  EXPECT_EQ(calls, want);
+  EXPECT_EQ(port.ChoiceCount(), 1) << "the port is chosen once a run";
+}
+
+TEST_F(LifeFixture, TheConventionalPortIsNotToldAndNoPortToTakeEndsTheStartBeforeAnyWriteOrLog) {
+  port.chosen = {888, ""};
+  ASSERT_TRUE(life.Start());
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                          [](const std::string& c) { return c.rfind("port ", 0) == 0; }),
+            0);
+
+  Calls failed;
+  testing::FakePort none;
+  none.choiceFailure = "no parallel port at 0x378 and 2 others, of which no setting chooses one";
+  none.onAccess = [&](const testing::Event& access) { failed.push_back(Described(access)); };
+  RecordingFrontEnd other{failed};
+  ProgramLife noPort{other, other, none, clock};
+  std::filesystem::remove(folder.path() / "Quorvane.log");
+  EXPECT_EQ(noPort.Run(), 1);
+  EXPECT_EQ(failed, (Calls{"start timer", "stop timer", "stderr quorvane: " + none.choiceFailure,
+                           "box No parallel port at 0x378 and 2 others, of which no setting chooses one"}));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "Quorvane.log"));
+  noPort.OnPollTick();
+  EXPECT_EQ(none.ReadCount(), 0) << "no poll without a port";
 }
 
 TEST_F(LifeFixture, TicksPollAndOnlyChangedTextsReachTheFrontEnd) {

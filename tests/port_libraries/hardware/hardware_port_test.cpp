@@ -104,6 +104,53 @@ TEST_F(HardwarePortTest, PortIsOpenedAndClaimedOnceOverManyCalls) {
   EXPECT_EQ(calls.frees, 1);
 }
 
+// --- The port the rule chooses -------------------------------------------------
+
+quorvane::port_choice::Choice Chose(std::uint16_t base, std::string why) {
+  quorvane::port_choice::Choice choice;
+  choice.ok = true;
+  choice.base = base;
+  choice.why = std::move(why);
+  return choice;
+}
+
+TEST_F(HardwarePortTest, TheCheckBindsThePortTheRuleChoseAndReportsItsBaseAndWhy) {
+  calls.AddPort("parport0", 0x378);
+  auto& card = calls.AddPort("parport1", 0xd010);
+  int asked = 0;
+  HardwarePort hardware(calls, [&] {
+    ++asked;
+    return Chose(0xd010, "using the parallel port parport1 at 0xd010");
+  });
+  EXPECT_EQ(hardware.Base(), 0x378) << "before any choice, the conventional one";
+  ASSERT_TRUE(hardware.Reachable()) << hardware.LastError();
+  EXPECT_TRUE(hardware.Reachable());
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(hardware.Base(), 0xd010);
+  EXPECT_EQ(hardware.ChoiceWhy(), "using the parallel port parport1 at 0xd010");
+  hardware.Write(0xd012, 1);
+  EXPECT_EQ(card.controlWrites.size(), 1u);
+  hardware.Write(kControl, 1);
+  EXPECT_NE(hardware.LastError().find("is not on parport1 at 0xd010"), std::string::npos)
+      << hardware.LastError();
+}
+
+TEST_F(HardwarePortTest, NoPortToTakeIsTheCheckFailureAndNothingIsListedOrOpened) {
+  calls.AddPort("parport0", 0x278);
+  calls.AddPort("parport1", 0xd010);
+  HardwarePort hardware(calls, [] {
+    quorvane::port_choice::Choice none;
+    none.failure = "no parallel port at 0x378 and 2 others, of which no setting chooses one; ...";
+    return none;
+  });
+  EXPECT_FALSE(hardware.Reachable());
+  EXPECT_EQ(hardware.LastError(),
+            "no parallel port at 0x378 and 2 others, of which no setting chooses one; ...");
+  EXPECT_EQ(hardware.Read(kStatus), 0);
+  EXPECT_EQ(calls.finds, 0);
+  EXPECT_EQ(calls.opens, 0);
+}
+
 // --- Why the port cannot be reached -----------------------------------------
 
 // Ports at other bases are named; ports libieee1284 only guessed by name,

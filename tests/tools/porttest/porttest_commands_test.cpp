@@ -1,0 +1,131 @@
+// quorvane-porttest's commands against the one fake port: what the field
+// sees of a plug that works, of none, and of a line that fails.
+#include "tools/porttest/porttest_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "fake_port.h"
+
+namespace {
+
+using quorvane::port_choice::MachinePort;
+using quorvane::port_choice::MachinePorts;
+using quorvane::port_choice::Setting;
+namespace porttest = quorvane::porttest;
+
+constexpr std::int16_t kBase = 0x278;
+
+bool Mentions(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+struct Plugged : ::testing::Test {
+  Plugged() {
+    // A plug from pin 1 to pin 13: Select reads the Strobe pin, which the
+    // port drives inverted from control bit 0.
+    port.onWrite = [this] {
+      const auto& last = port.Writes().back();
+      if (last.port == kBase + 2 && wired) port.status = (last.value & 1) ? 0 : 0x10;
+    };
+    // The control register reads back what was written to it...
+    port.onAccess = [this](const quorvane::testing::Event& access) {
+      if (access.kind == quorvane::testing::Event::kWrite && access.port == kBase + 2 && controlKeeps)
+        port.registers[kBase + 2] = access.value;
+    };
+  }
+  int Run() {
+    return porttest::Loopback(
+        port, kBase, [this](int ms) { paused += ms; }, out);
+  }
+  quorvane::testing::FakePort port;
+  bool wired = true;
+  bool controlKeeps = true;  // ...unless the port does not drive it
+  int paused = 0;
+  std::ostringstream out;
+};
+
+TEST_F(Plugged, APlugFromPin1ToPin13PassesAndTheAnswerLineEndsIdle) {
+  EXPECT_EQ(Run(), 0) << out.str();
+  EXPECT_TRUE(Mentions(out.str(), "loopback: ok")) << out.str();
+  EXPECT_EQ(port.Writes().back().value, 1);
+  EXPECT_EQ(port.Writes().back().port, kBase + 2);
+  for (const auto& read : port.Reads()) EXPECT_TRUE(read.port == kBase + 1 || read.port == kBase + 2);
+  EXPECT_GT(paused, 0) << "each step waits for the line to settle";
+}
+
+TEST_F(Plugged, NoPlugAWireWithoutTheInversionAndAFlakyLineEachSayWhichLineFails) {
+  wired = false;
+  port.status = 0x10;  // an open input floats high
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Mentions(out.str(), "stays at 1 while the answer line toggles: no plug is in")) << out.str();
+
+  out.str("");
+  wired = false;
+  port.onWrite = [this] {
+    const auto& last = port.Writes().back();
+    if (last.port == kBase + 2) port.status = (last.value & 1) ? 0x10 : 0;
+  };
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Mentions(out.str(), "without Strobe's inversion")) << out.str();
+
+  out.str("");
+  int writes = 0;
+  port.onWrite = [&] {
+    const auto& last = port.Writes().back();
+    if (last.port == kBase + 2) port.status = (++writes == 3) ? 0x10 : ((last.value & 1) ? 0 : 0x10);
+  };
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Mentions(out.str(), "a loose plug")) << out.str();
+
+  // A port that does not drive Strobe: the register keeps its old value and
+  // the line does not move.
+  out.str("");
+  port.onWrite = nullptr;
+  controlKeeps = false;
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Mentions(out.str(), "FAILED: the answer line")) << out.str();
+}
+
+TEST_F(Plugged, WatchShowsTheStartAndEveryChangeOfTheStatusLinesOnly) {
+  port.script = {0x10, 0x10, 0x00, 0x00, static_cast<std::int16_t>(0x90)};
+  port.status = 0x90;
+  EXPECT_EQ(porttest::Watch(
+                port, kBase, 1, [](int) {}, out),
+            0);
+  const std::string text = out.str();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;  // heading and three states
+  EXPECT_TRUE(Mentions(text, "request 1 (Select, pin 13)")) << text;
+  EXPECT_TRUE(Mentions(text, "Busy 1 (pin 11, inverted)")) << text;
+  EXPECT_EQ(port.Writes().size(), 0u) << "watching never drives a line";
+}
+
+TEST(PortTestList, NamesEachPortItsHolderTheSettingAndTheChoiceWithItsReason) {
+  MachinePorts machine;
+  machine.ports = {{"parport0", 0x378, "parport_pc", ""}, {"parport1", 0x278, "parport_pc", ""}};
+  Setting setting;
+  setting.where = "/etc/quorvane.conf";
+  setting.how = "choose one in /etc/quorvane.conf (e.g. port = %s)";
+  std::ostringstream out;
+  const auto holder = [](const MachinePort& port) {
+    return port.name == "parport0" ? std::string("quorvane-console (process 42)") : std::string();
+  };
+  EXPECT_EQ(porttest::List(machine, setting, holder, out), 0);
+  EXPECT_EQ(out.str(),
+            "Parallel ports of this machine:\n"
+            "  parport0 at 0x378 (driver parport_pc, held by quorvane-console (process 42))\n"
+            "  parport1 at 0x278 (driver parport_pc, free)\n"
+            "Setting: /etc/quorvane.conf: none\n"
+            "Quorvane would use: parport0 at 0x378: the port at 0x378, as always\n");
+
+  setting.value = "parport7";
+  std::ostringstream refused;
+  EXPECT_EQ(porttest::List(machine, setting, holder, refused), 1);
+  EXPECT_TRUE(Mentions(refused.str(), "Quorvane would not start: /etc/quorvane.conf chooses parport7"))
+      << refused.str();
+}
+
+}  // namespace
