@@ -33,7 +33,7 @@ std::string HeaderRefusedText(const std::string& path, const std::string& proble
 std::string LockHeldText(const std::string& path);
 std::string KeepsVanishingText(const std::string& path);
 // Another program drives the port of this file; lockedBy says who, as the
-// system tells it ("quorvane-console (process 1234) has locked it").
+// system tells it ("\"quorvane-console\" (process 1234) has locked it").
 std::string HeldText(const std::string& path, const std::string& lockedBy);
 
 // The file in use lost its place.
