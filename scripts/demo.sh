@@ -63,7 +63,7 @@ cleanup() {
   # The newest first, so the program goes before its X server.
   for ((i = ${#children[@]} - 1; i >= 0; i--)); do end_child "${children[i]}"; done
   for reader in "${readers[@]}"; do end_reader "$reader"; done
-  rm -rf "$run_folder"
+  rm -rf "$run_folder" "${xvfb_auth_folder:-}"
 }
 trap cleanup EXIT
 stop_asked=
@@ -85,8 +85,9 @@ if [[ -z ${DISPLAY:-} ]]; then
     source tests/support/start_xvfb.sh
     start_xvfb --own-session || { echo "demo.sh: Xvfb did not start" >&2; exit 1; }
     children+=("$xvfb_pid")
+    # It lets in only clients with its key, which is this user's alone.
     echo "No display: the window is on the virtual display $DISPLAY"
-    echo "  (to see it: DISPLAY=$DISPLAY import -window root window.png)"
+    echo "  (to see it: DISPLAY=$DISPLAY XAUTHORITY=$XAUTHORITY import -window root window.png)"
   else
     export QT_QPA_PLATFORM=offscreen
     echo "No display and no Xvfb: the window is drawn off screen"

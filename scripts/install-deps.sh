@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config libgtest-dev   # build and unit tests
   qt6-base-dev libgl-dev                    # the Qt 6 window
   libieee1284-3-dev                         # the hardware port library
+  libacl1-dev                               # who may write the restart log's folder (its access control list)
   xvfb xauth x11-utils xdotool imagemagick  # running and checking the window headless
   fonts-dejavu-core                         # a known fallback typeface for the status line
   libx11-dev                                # the benchmark sees the window mapped

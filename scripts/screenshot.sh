@@ -22,7 +22,7 @@ cleanup() {
   # The newest first, so the program goes before its X server.
   for ((i = ${#children[@]} - 1; i >= 0; i--)); do kill "${children[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  rm -rf "$run_folder"
+  rm -rf "$run_folder" "${xvfb_auth_folder:-}"
 }
 trap cleanup EXIT
 

@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
     app.footer("The file is created when absent. Exit status: 0 done, 1 failed, 2 bad usage.");
     app.add_option("--file", path,
                    "the state file; default $QUORVANE_SIMULATED_PORT, or\n"
-                   "/tmp/quorvane-simulated-port-<uid> when that is unset")
+                   "$XDG_RUNTIME_DIR/quorvane-simulated-port, or\n"
+                   "/tmp/quorvane-simulated-port-<uid> without either")
         ->type_name("PATH");
     app.require_subcommand(1, 1);
     CLI::App* status = app.add_subcommand("status", "print the status and control registers and the file");

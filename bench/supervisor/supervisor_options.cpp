@@ -119,7 +119,8 @@ void Describe(CLI::App& app, Options& options, std::vector<std::string>& words, 
   app.add_option("PATTERN", words, "once, every N, hold N, pulse MS or idle N (above)")->type_name("");
   value("--file", options.statePath, "PATH",
         "the state file; default $QUORVANE_SIMULATED_PORT, or\n"
-        "/tmp/quorvane-simulated-port-<uid> when that is unset");
+        "$XDG_RUNTIME_DIR/quorvane-simulated-port, or\n"
+        "/tmp/quorvane-simulated-port-<uid> without either");
   value("--status", status, "BYTE",
         "set the other inputs of the status register at the start\n"
         "(0xEF, 0x08, 255: any C base; bit 4 is the pattern's)")

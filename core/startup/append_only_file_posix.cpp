@@ -11,6 +11,7 @@
 
 #include "common/failure.h"
 #include "core/startup/append_only_file.h"
+#include "core/startup/others_may_write.h"
 
 namespace quorvane {
 
@@ -48,20 +49,6 @@ class SizeLimitSignalIgnored {
   struct sigaction previous_ {};
   bool restore_ = false;
 };
-
-// Whether others may change what the log's folder holds: a folder anyone
-// may write (such as /tmp, sticky or not), or one that belongs to another
-// user (root aside). There a name can be made to point at another user's
-// file, by a symbolic or a hard link, or be taken by a file of someone
-// else's before we make ours. A folder that cannot be examined is left to
-// the open, which then fails with the reason.
-bool OthersMayChange(const std::filesystem::path& file) {
-  const std::filesystem::path parent = file.parent_path();
-  struct stat folder {};
-  if (::stat(parent.empty() ? "." : parent.c_str(), &folder) != 0) return false;
-  if (folder.st_mode & (S_IWOTH | S_ISVTX)) return true;
-  return folder.st_uid != ::geteuid() && folder.st_uid != 0;
-}
 
 // Why a log in such a folder is not ours to write, or nullptr when it is: a
 // plain file of this user's with no other name.
@@ -104,7 +91,7 @@ AppendOnlyFile::AppendOnlyFile(const std::filesystem::path& file, std::string wh
   // link (O_NOFOLLOW), and looked at again once open, so that nothing
   // swapped in between the look and the open is written. In a folder of the
   // user's own everything is as the user arranged it (a link to /dev/null).
-  const bool shared = OthersMayChange(file);
+  const bool shared = OthersMayWrite(file.parent_path());
   const auto refuseUnlessOurs = [&](const struct stat& status) {
     if (const char* why = NotOurs(status))
       throw Failure(what_ + " " + shownName_ + " is " + why +

@@ -11,6 +11,9 @@ void ShowFailureBox(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromLatin1(status_window::kCaption),
                   QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok);
   box.setObjectName(QString::fromLatin1(status_window::kFailureBoxName));
+  // The text may carry names other processes chose (a port's holder): it is
+  // shown as it is, never read as markup that could restyle or hide a part.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

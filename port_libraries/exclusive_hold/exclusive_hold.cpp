@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/foreign_name.h"
+
 namespace quorvane::exclusive {
 
 namespace {
@@ -36,7 +38,9 @@ long HolderPid(const struct stat& file) {
 
 std::string ProcessName(long pid) {
   // The program's file name from its command line; comm, which the kernel
-  // cuts at 15 characters, where that cannot be read.
+  // cuts at 15 characters, where that cannot be read. Either is whatever the
+  // holder made it (argv[0] may hold a newline and escape sequences): shown
+  // quoted, as text.
   const std::string folder = "/proc/" + std::to_string(pid);
   std::ifstream commandLine(folder + "/cmdline");
   std::string name;
@@ -47,7 +51,7 @@ std::string ProcessName(long pid) {
     std::getline(comm, name);
   }
   const std::string process = "process " + std::to_string(pid);
-  return name.empty() ? process : name + " (" + process + ")";
+  return name.empty() ? process : QuotedForeignName(name) + " (" + process + ")";
 }
 
 }  // namespace

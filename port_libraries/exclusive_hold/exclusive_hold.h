@@ -16,7 +16,7 @@ struct HoldAttempt {
   // file holds it; otherwise the errno of the attempt.
   int error = 0;
   // For EWOULDBLOCK, who holds it as the system tells (/proc/locks, then the
-  // process's name): "quorvane-console (process 1234)"; empty when it does
+  // process's name, quoted): "\"quorvane-console\" (process 1234)"; empty when it does
   // not say (a holder in another PID namespace, /proc hidden).
   std::string holder;
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/foreign_name.h"
 #include "port_libraries/hardware/port_mapper.h"
 
 namespace quorvane::hardware {
@@ -96,7 +97,8 @@ std::string LockRefusedText(const parport& port, int error) {
 }
 
 std::string ClaimedByAnotherText(const parport& port, const std::string& holder, const std::string& source) {
-  return HeldText(port) + source + " names " + holder;
+  // The entry is the holder's own name for itself: shown as text.
+  return HeldText(port) + source + " names " + QuotedForeignName(holder);
 }
 
 std::string NoPinAccessText(const parport& port) {

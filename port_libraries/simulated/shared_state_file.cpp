@@ -159,6 +159,7 @@ Outcome CheckAndMap(statefs::FileId file, const std::string& path, statefs::View
     return refuse(CannotText("open", path, "it is a symbolic link or junction, which is not followed"));
   if (facts.kind != statefs::Kind::kRegular) return refuse(NotRegularFileText(path));
   if (statefs::OwnedByAnother(file, path)) return refuse(OtherOwnerText(path));
+  if (statefs::OthersMayWrite(file)) return refuse(OthersMayWriteText(path));
   if (facts.size == 0) {
     // An empty file (made by touch, say) is ours to fill; the lock keeps two
     // openers from both filling it, and whoever comes second finds it done.
@@ -195,7 +196,8 @@ Outcome CheckAndMap(statefs::FileId file, const std::string& path, statefs::View
 std::string StateFilePath() {
   std::string chosen = statefs::EnvironmentValue(kPathVariable);
   if (!chosen.empty()) return chosen;
-  return statefs::TemporaryFolder() + kDefaultFileNamePrefix + statefs::UserName();
+  if (const std::string own = statefs::PrivateFolder(); !own.empty()) return own + kDefaultFileName;
+  return statefs::TemporaryFolder() + kDefaultFileName + "-" + statefs::UserName();
 }
 
 SharedStateFile::SharedStateFile() : system_(std::make_unique<System>()) {}
@@ -251,12 +253,22 @@ std::string SharedStateFile::Displacement() const {
   // better told as a replacement.
   statefs::Identity named;
   const statefs::Result found = statefs::NamedIdentity(path_, &named);
-  if (found.status == Status::kDone) return named == system_->identity ? std::string() : ReplacedText(path_);
+  if (found.status == Status::kDone) {
+    if (named != system_->identity) return ReplacedText(path_);
+    // Cut short, or grown, by another process: the accesses past its end
+    // would fail, and what lies there now is not ours.
+    statefs::Facts facts;
+    if (const statefs::ErrorCode error = statefs::Examine(system_->file, &facts); error != 0)
+      return CannotText("examine", path_, ErrorText(error));
+    return facts.size == sizeof(StateFile) ? std::string() : ResizedText(path_, facts.size);
+  }
   if (found.status != Status::kAbsent) return CannotText("examine", path_, ErrorText(found.error));
   bool deleted = false;
   if (const statefs::ErrorCode error = statefs::Deleted(system_->file, &deleted); error != 0)
     return CannotText("examine", path_, ErrorText(error));
   return deleted ? DeletedText(path_) : MovedAwayText(path_);
 }
+
+std::string SharedStateFile::CutShort() const { return CutShortText(path_); }
 
 }  // namespace quorvane::simport

@@ -8,14 +8,15 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "port_libraries/simulated/simulated_port_layout.h"
+#include "port_libraries/simulated/state_file_system.h"
 
 namespace quorvane::simport {
 
 // $QUORVANE_SIMULATED_PORT when set and not empty, otherwise the per-user
-// default (/tmp/quorvane-simulated-port-<uid>, or on Windows
-// %TEMP%\quorvane-simulated-port-<user name>).
+// default (simulated_port_layout.h says where).
 std::string StateFilePath();
 
 // A mapping of the state file. Open creates the file when it is absent (built
@@ -47,6 +48,20 @@ class SharedStateFile {
   // while in use"): the others then share a new file, and this mapping no
   // longer reaches them. Cheap enough for every poll (two status calls).
   std::string Displacement() const;
+
+  // Runs access, a callable that reads or writes State(), and says whether
+  // it ran to its end: false when the file was cut short under the mapping
+  // (another process truncated it), where the access stopped; CutShort()
+  // then says so. For that stop, access allocates nothing and holds nothing
+  // that needs cleaning up: loads and stores of the mapping, and plain
+  // values kept aside.
+  template <typename Access>
+  bool Reach(Access&& access) const {
+    return statefs::Guarded(
+        [](void* context) { (*static_cast<std::remove_reference_t<Access>*>(context))(); }, &access);
+  }
+  // The failure of an access that did not reach its end.
+  std::string CutShort() const;
 
  private:
   struct System;  // the platform's handles on the open file

@@ -40,6 +40,18 @@ struct Connection {
     error = file.Displacement();
   }
 
+  // Runs access on the mapping; a file cut short under it (by its owner:
+  // no other user's file, nor one others may write, is ever opened) ends
+  // the connection with the reason, where it would have ended the program
+  // with SIGBUS and no word.
+  template <typename Access>
+  bool Reach(Access&& access) {
+    if (file.Reach(access)) return true;
+    error = file.CutShort();
+    state = nullptr;
+    return false;
+  }
+
   SharedStateFile file;
   StateFile* state = nullptr;  // only while this process holds the file
   std::string error;
@@ -72,9 +84,13 @@ INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
   StateFile* state = connection.state;
   if (!state) return kFloatingBus;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
-  const std::uint32_t* reg = Register(*state, port);
-  const std::uint8_t value = reg ? LoadRegister(*reg) : kFloatingBus;
-  RecordAccess(*state, AccessKind::kRead, port, value, now);
+  std::uint8_t value = kFloatingBus;
+  if (!connection.Reach([&] {
+        const std::uint32_t* reg = Register(*state, port);
+        value = reg ? LoadRegister(*reg) : kFloatingBus;
+        RecordAccess(*state, AccessKind::kRead, port, value, now);
+      }))
+    return kFloatingBus;
   connection.CheckPlace(now, true);
   return value;
 }
@@ -84,12 +100,15 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   StateFile* state = connection.state;
   if (!state) return;
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
-  // The status register is input only: the supervising side alone sets it.
-  if (port != kStatusPort) {
-    if (std::uint32_t* reg = Register(*state, port))
-      StoreRegister(*reg, static_cast<std::uint8_t>(value & 0xFF));
-  }
-  RecordAccess(*state, AccessKind::kWrite, port, value, now);
+  if (!connection.Reach([&] {
+        // The status register is input only: the supervising side alone sets it.
+        if (port != kStatusPort) {
+          if (std::uint32_t* reg = Register(*state, port))
+            StoreRegister(*reg, static_cast<std::uint8_t>(value & 0xFF));
+        }
+        RecordAccess(*state, AccessKind::kWrite, port, value, now);
+      }))
+    return;
   connection.CheckPlace(now, false);
 }
 

@@ -27,13 +27,36 @@ SimulatedPort::SimulatedPort(const std::string& path)
 
 SimulatedPort::~SimulatedPort() = default;
 
-std::uint8_t SimulatedPort::Status() const { return LoadRegister(state_->status); }
-void SimulatedPort::SetStatus(std::uint8_t value) { StoreRegister(state_->status, value); }
-void SimulatedPort::RaiseRequest() { SetRegisterBits(state_->status, kRequestBit); }
-void SimulatedPort::DropRequest() { ClearRegisterBits(state_->status, kRequestBit); }
-std::uint8_t SimulatedPort::Control() const { return LoadRegister(state_->control); }
-std::uint8_t SimulatedPort::Data() const { return LoadRegister(state_->data); }
-std::uint64_t SimulatedPort::NextSequence() const { return RecordedCount(*state_); }
+template <typename Access>
+void SimulatedPort::Reach(Access&& access) const {
+  if (!file_->Reach(access)) throw Failure(file_->CutShort());
+}
+
+std::uint8_t SimulatedPort::Status() const {
+  return Read([&] { return LoadRegister(state_->status); });
+}
+void SimulatedPort::SetStatus(std::uint8_t value) {
+  Reach([&] { StoreRegister(state_->status, value); });
+}
+void SimulatedPort::RaiseRequest() {
+  Reach([&] { SetRegisterBits(state_->status, kRequestBit); });
+}
+void SimulatedPort::DropRequest() {
+  Reach([&] { ClearRegisterBits(state_->status, kRequestBit); });
+}
+std::uint8_t SimulatedPort::Control() const {
+  return Read([&] { return LoadRegister(state_->control); });
+}
+std::uint8_t SimulatedPort::Data() const {
+  return Read([&] { return LoadRegister(state_->data); });
+}
+std::uint64_t SimulatedPort::NextSequence() const {
+  return Read([&] { return RecordedCount(*state_); });
+}
+
+SlotRead SimulatedPort::ReadSlot(std::uint64_t index, RecordedAccess* out) const {
+  return Read([&] { return ReadAccess(*state_, index, out); });
+}
 
 AccessReader::AccessReader(const SimulatedPort& port, bool fromStart, StampClock stamps)
     : port_(port), stamps_(stamps), cursor_(port.NextSequence()) {
@@ -42,8 +65,7 @@ AccessReader::AccessReader(const SimulatedPort& port, bool fromStart, StampClock
 
 std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
   std::vector<Access> accesses;
-  const StateFile& state = port_.State();
-  const std::uint64_t head = RecordedCount(state);
+  const std::uint64_t head = port_.NextSequence();
   if (head - cursor_ > kRingCapacity) {
     lost_ += head - cursor_ - kRingCapacity;
     cursor_ = head - kRingCapacity;
@@ -51,7 +73,7 @@ std::vector<Access> AccessReader::ReadNew(std::size_t limit) {
   const std::int64_t onto = stamps_ == StampClock::kMonotonicRaw ? MonotonicAheadOfRawNanoseconds() : 0;
   while (cursor_ < head && accesses.size() < limit) {
     RecordedAccess recorded{};
-    const SlotRead result = ReadAccess(state, cursor_, &recorded);
+    const SlotRead result = port_.ReadSlot(cursor_, &recorded);
     if (result == SlotRead::kPending) {
       const std::uint64_t now = NowNs();
       if (stalledSince_ == 0) stalledSince_ = now;

@@ -18,6 +18,8 @@ namespace quorvane::simport {
 
 class SharedStateFile;
 struct StateFile;
+struct RecordedAccess;
+enum class SlotRead;
 
 // One port access made through Inp32 or Out32.
 struct Access {
@@ -30,7 +32,7 @@ struct Access {
 
 class SimulatedPort {
  public:
-  // $QUORVANE_SIMULATED_PORT, or /tmp/quorvane-simulated-port-<uid>.
+  // $QUORVANE_SIMULATED_PORT, or the per-user default (StateFilePath).
   static std::string DefaultPath();
 
   // Opens the file, creating and initialising it when absent or empty.
@@ -53,9 +55,23 @@ class SimulatedPort {
   // Accesses recorded so far: a cursor that reads only what comes next.
   std::uint64_t NextSequence() const;
 
-  const StateFile& State() const { return *state_; }
+  // Reads the access with that index from the ring (port_state.h's
+  // ReadAccess).
+  SlotRead ReadSlot(std::uint64_t index, RecordedAccess* out) const;
 
  private:
+  // Each access to the file runs through these: a file cut short under the
+  // mapping throws Failure naming it, where the process would otherwise die
+  // of SIGBUS without a word.
+  template <typename Access>
+  void Reach(Access&& access) const;
+  template <typename Reader>
+  auto Read(Reader&& read) const {
+    decltype(read()) value{};
+    Reach([&] { value = read(); });
+    return value;
+  }
+
   std::string path_;
   std::unique_ptr<SharedStateFile> file_;
   StateFile* state_ = nullptr;

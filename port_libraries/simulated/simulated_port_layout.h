@@ -8,9 +8,12 @@
 // atomically (see port_state.h); nothing is ever read or written by halves.
 //
 // Where the file lives: $QUORVANE_SIMULATED_PORT when set and not empty,
-// otherwise /tmp/quorvane-simulated-port-<uid> (one per user, by effective
-// uid, so both sides agree without settings; on Windows
-// %TEMP%\quorvane-simulated-port-<user name>).
+// otherwise one per user, so both sides agree without settings:
+// $XDG_RUNTIME_DIR/quorvane-simulated-port, in a folder no other user may
+// write, or /tmp/quorvane-simulated-port-<uid> (by effective uid) where
+// XDG_RUNTIME_DIR is not set; on Windows
+// %TEMP%\quorvane-simulated-port-<user name>. A file that another user owns
+// or may write is refused wherever it lies.
 //
 // An absent file is built whole under a temporary name in the same folder
 // and then put in place only if no file of that name appeared meanwhile; an
@@ -38,8 +41,9 @@ inline constexpr std::uint32_t kVersion = 1;
 inline constexpr std::uint32_t kRingCapacity = 4096;  // a power of two
 
 inline constexpr const char* kPathVariable = "QUORVANE_SIMULATED_PORT";
-// The default file's name, before the user's number or name.
-inline constexpr const char* kDefaultFileNamePrefix = "quorvane-simulated-port-";
+// The default file's name; in a temporary folder that every user shares,
+// followed by "-" and the user's number or name.
+inline constexpr const char* kDefaultFileName = "quorvane-simulated-port";
 
 // The simulated port's registers: the program's port map, at the
 // conventional first port.

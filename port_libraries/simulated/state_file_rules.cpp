@@ -24,6 +24,12 @@ std::string OtherOwnerText(const std::string& path) {
   return File(path) + " belongs to another user: it is not ours";
 }
 
+std::string OthersMayWriteText(const std::string& path) {
+  return File(path) +
+         " may be written by other users, who could change the port's lines or cut the file short under the "
+         "program: it is not used (let only its owner write it, or remove it if no run uses it)";
+}
+
 std::string WrongSizeText(const std::string& path, std::uint64_t size) {
   return File(path) + " has " + std::to_string(size) + " bytes, expected " +
          std::to_string(sizeof(StateFile)) +
@@ -55,6 +61,15 @@ std::string MovedAwayText(const std::string& path) {
 
 std::string ReplacedText(const std::string& path) {
   return File(path) + " was replaced by another file while in use";
+}
+
+std::string ResizedText(const std::string& path, std::uint64_t size) {
+  return File(path) + (size < sizeof(StateFile) ? " was cut short" : " grew") + " while in use (" +
+         std::to_string(size) + " bytes, expected " + std::to_string(sizeof(StateFile)) + ")";
+}
+
+std::string CutShortText(const std::string& path) {
+  return File(path) + " was cut short while in use (another process truncated it)";
 }
 
 }  // namespace quorvane::simport

@@ -27,18 +27,23 @@ std::string CannotText(const std::string& doing, const std::string& path, const 
 
 std::string NotRegularFileText(const std::string& path);
 std::string OtherOwnerText(const std::string& path);
+std::string OthersMayWriteText(const std::string& path);
 std::string WrongSizeText(const std::string& path, std::uint64_t size);
 // problem as HeaderProblem gives it ("is not a simulated port file ...").
 std::string HeaderRefusedText(const std::string& path, const std::string& problem);
 std::string LockHeldText(const std::string& path);
 std::string KeepsVanishingText(const std::string& path);
 // Another program drives the port of this file; lockedBy says who, as the
-// system tells it ("quorvane-console (process 1234) has locked it").
+// system tells it ("\"quorvane-console\" (process 1234) has locked it").
 std::string HeldText(const std::string& path, const std::string& lockedBy);
 
 // The file in use lost its place.
 std::string DeletedText(const std::string& path);
 std::string MovedAwayText(const std::string& path);
 std::string ReplacedText(const std::string& path);
+// The file in use no longer has its size: size bytes now.
+std::string ResizedText(const std::string& path, std::uint64_t size);
+// An access met the end of the file in use, which someone cut short.
+std::string CutShortText(const std::string& path);
 
 }  // namespace quorvane::simport

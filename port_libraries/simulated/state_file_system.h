@@ -33,8 +33,11 @@ struct Result {
 
 // The environment variable's value, empty when unset.
 std::string EnvironmentValue(const char* name);
-// The per-user default's two parts: the folder, ending in its separator,
-// and the user's name (or number) that ends the file's name.
+// Where the per-user default lives: a folder of the user's own that no one
+// else may write, ending in its separator, or empty where the system names
+// none; else the temporary folder, ending in its separator, with the user's
+// name (or number) to end the file's name.
+std::string PrivateFolder();
 std::string TemporaryFolder();
 std::string UserName();
 
@@ -62,6 +65,9 @@ ErrorCode Examine(FileId file, Facts* facts);
 // Whether the file belongs to somebody else in a way that matters where
 // path lies (stricter where that cannot be told).
 bool OwnedByAnother(FileId file, const std::string& path);
+// Whether users other than its owner may write the file, and so change the
+// port's lines or cut the file short under a mapping.
+bool OthersMayWrite(FileId file);
 
 // Sets the file's length to size, allocated, so a full disk shows here and
 // not as a fault on the first store into the mapping.
@@ -74,6 +80,12 @@ struct View {
 };
 ErrorCode Map(FileId file, std::size_t size, View* view);
 void Unmap(const View& view, std::size_t size);
+// Runs access(context), which reads or writes a view, and says whether it
+// ran to its end: false when it met a part of the view that the file no
+// longer holds (cut short by another process), where it stopped. So that
+// stopping there leaves nothing undone, access allocates nothing and holds
+// nothing to be cleaned up.
+bool Guarded(void (*access)(void*), void* context);
 
 // The creation lock, one attempt, never waiting: kTaken when another holds it.
 Result TryCreationLock(FileId file);

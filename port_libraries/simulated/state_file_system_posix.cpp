@@ -1,8 +1,10 @@
 // The POSIX system calls behind the state file: open, mkostemp and link,
-// posix_fallocate, mmap, flock, and fstat/lstat to notice the file losing
-// its place.
+// posix_fallocate, mmap, flock, fstat/lstat to notice the file losing its
+// place, and SIGBUS caught around an access to a mapping that may shrink.
 
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "port_libraries/exclusive_hold/exclusive_hold.h"
 #include "port_libraries/simulated/state_file_system.h"
@@ -26,17 +27,16 @@ ErrorCode LastError() { return static_cast<ErrorCode>(errno); }
 
 Result Failed(int error) { return {Status::kFailed, static_cast<ErrorCode>(error)}; }
 
-// A file in a folder where anyone may create files but only remove their
-// own (sticky and world-writable, like /tmp) may have been planted there by
-// another user, under the very name we would use. The folder is the one the
-// path names, however it is spelled.
-bool InSharedFolder(const std::string& path) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  struct stat info {};
-  // A folder that cannot be examined is taken as shared: the stricter rule.
-  if (stat(folder.c_str(), &info) != 0) return true;
-  return (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
+// The access under way in this thread, when it is guarded. The system
+// sends SIGBUS for a mapped page past the file's end: the access then ends
+// there and Guarded says so. A fault outside such an access is not ours,
+// and ends the process as it would have without us.
+thread_local sigjmp_buf* guardedAccess = nullptr;
+
+void OnBusError(int signal) {
+  if (sigjmp_buf* access = guardedAccess) siglongjmp(*access, 1);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
 }
 
 }  // namespace
@@ -46,6 +46,15 @@ std::string ErrorText(ErrorCode error) { return std::strerror(static_cast<int>(e
 std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
+}
+
+// $XDG_RUNTIME_DIR is the user's alone (mode 0700), made for the session
+// by the system; /tmp, where any user may make a file under our name
+// first, only where it is not set (a bare console, cron, a container).
+std::string PrivateFolder() {
+  const std::string folder = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (folder.empty() || folder.front() != '/') return {};
+  return folder.back() == '/' ? folder : folder + '/';
 }
 
 std::string TemporaryFolder() { return "/tmp/"; }
@@ -92,10 +101,18 @@ ErrorCode Examine(FileId file, Facts* facts) {
   return 0;
 }
 
-bool OwnedByAnother(FileId file, const std::string& path) {
+bool OwnedByAnother(FileId file, const std::string& /*path*/) {
+  // Wherever it lies: its owner could cut it short under our mapping or
+  // change the port's lines, and a file of theirs is no port of ours.
   struct stat info {};
   if (fstat(Descriptor(file), &info) != 0) return true;
-  return info.st_uid != geteuid() && InSharedFolder(path);
+  return info.st_uid != geteuid();
+}
+
+bool OthersMayWrite(FileId file) {
+  struct stat info {};
+  if (fstat(Descriptor(file), &info) != 0) return true;
+  return (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 ErrorCode Allocate(FileId file, std::size_t size) {
@@ -110,6 +127,31 @@ ErrorCode Map(FileId file, std::size_t size, View* view) {
 }
 
 void Unmap(const View& view, std::size_t size) { munmap(view.address, size); }
+
+bool Guarded(void (*access)(void*), void* context) {
+  // The handler is ours only for the access, and the caller's again after
+  // it: the library runs inside other programs, with their own dispositions.
+  struct sigaction ours {};
+  struct sigaction previous {};
+  ours.sa_handler = OnBusError;
+  sigemptyset(&ours.sa_mask);
+  if (sigaction(SIGBUS, &ours, &previous) != 0) {
+    access(context);
+    return true;
+  }
+  sigjmp_buf here;
+  volatile bool reached = false;
+  // The signal mask is saved too: SIGBUS, blocked in its handler, is
+  // unblocked again after the jump.
+  if (sigsetjmp(here, 1) == 0) {
+    guardedAccess = &here;
+    access(context);
+    reached = true;
+  }
+  guardedAccess = nullptr;
+  sigaction(SIGBUS, &previous, nullptr);
+  return reached;
+}
 
 Result TryCreationLock(FileId file) {
   for (;;) {

@@ -68,6 +68,9 @@ std::string ErrorText(ErrorCode error) { return win32::SystemErrorText(error); }
 
 std::string EnvironmentValue(const char* name) { return win32::Utf8(Variable(win32::Wide(name).c_str())); }
 
+// %TEMP% is the user's own already: the default stays there.
+std::string PrivateFolder() { return {}; }
+
 std::string TemporaryFolder() {
   std::wstring folder = Variable(L"TEMP");
   if (folder.empty()) {
@@ -168,6 +171,10 @@ bool OwnedByAnother(FileId file, const std::string& /*path*/) {
   return true;
 }
 
+// Who else may write is the file's DACL, which is not looked at here: a
+// file we create in %TEMP% inherits that folder's, the user's own.
+bool OthersMayWrite(FileId /*file*/) { return false; }
+
 // Zeroed and allocated by the system as the end of the file moves.
 ErrorCode Allocate(FileId file, std::size_t size) {
   LARGE_INTEGER end{};
@@ -194,6 +201,13 @@ ErrorCode Map(FileId file, std::size_t size, View* view) {
 void Unmap(const View& view, std::size_t /*size*/) {
   UnmapViewOfFile(view.address);
   CloseHandle(Native(view.mapping));
+}
+
+// A file cannot be cut short while it is mapped (ERROR_USER_MAPPED_FILE):
+// every access runs to its end.
+bool Guarded(void (*access)(void*), void* context) {
+  access(context);
+  return true;
 }
 
 Result TryCreationLock(FileId file) {

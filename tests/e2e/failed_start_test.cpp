@@ -144,7 +144,8 @@ TEST_F(FailedStart, ReadOnlyWorkingFolderLeavesTheLogAlone) {
     fs::copy_file(fs::path(SIMULATED_PORT_DIR) / "libinpout32.so", folder_ / "bin" / "libinpout32.so");
     options.program = (folder_ / "bin" / "quorvane").string();
     options.libraryFolder = (folder_ / "bin").string();
-    fs::permissions(folder_.StatePath(), fs::perms(0666));
+    // The port's state file is that user's: no other user's is used.
+    ASSERT_EQ(::chown(folder_.StatePath().c_str(), 65534, 65534), 0);
     if (const char* xauthority = std::getenv("XAUTHORITY")) {
       // A server that wants a cookie: the other user gets a copy it can read.
       fs::copy_file(xauthority, folder_ / "xauthority");

@@ -26,6 +26,8 @@ struct Case {
 
 void Delete(const std::filesystem::path& state) { std::filesystem::remove(state); }
 
+void CutShort(const std::filesystem::path& state) { std::filesystem::resize_file(state, 0); }
+
 void Replace(const std::filesystem::path& state) {
   const std::filesystem::path other = state.string() + ".other";
   { simport::SimulatedPort another(other.string()); }
@@ -51,6 +53,9 @@ TEST(StateFile, TakenAwayWhileTheProgramRunsEndsItWithAMessageNamingTheFile) {
       {"window program, file deleted", true, Delete, "was deleted while in use"},
       {"window program, file replaced", true, Replace, "was replaced by another file while in use"},
       {"console program, file deleted", false, Delete, "was deleted while in use"},
+      // Its owner cut it short: a message, where the program died of SIGBUS.
+      {"console program, file cut short", false, CutShort,
+       "was cut short while in use (another process truncated it)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -122,7 +122,7 @@ expect_failure no_ppdev 'no device /dev/parport0.*ppdev' 5
 expect_failure not_in_lp 'permission denied on /dev/parport0.*group lp' 5
 expect_answers answers 0xA1 3
 
-expect_failure second_copy 'held by another program: quorvane-console \(process [0-9]+\) has locked /dev/parport0' 2
+expect_failure second_copy 'held by another program: "?quorvane-console"? \(process [0-9]+\) has locked /dev/parport0' 2
 expect_answers second_copy_first 0xA2 2
 expect_failure held_by_other 'held by another program' 2
 expect_failure held_exclusively 'held by another program' 2

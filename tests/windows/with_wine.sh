@@ -51,6 +51,7 @@ unset XAUTHORITY
 mkdir -p "$(dirname "$prefix")"
 log="$prefix.log"
 
+source "$(dirname "$0")/../support/start_xvfb.sh"
 xvfb_pid=
 end_session() {
   local status=$?
@@ -61,10 +62,7 @@ end_session() {
     wineserver -k 2>/dev/null
     timeout $((20 * WINE_TIME_FACTOR)) wineserver -w 2>/dev/null
   fi
-  if [[ -n $xvfb_pid ]]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
+  stop_xvfb
   exit $status
 }
 trap end_session EXIT
@@ -73,7 +71,6 @@ trap 'exit 143' TERM
 trap 'exit 129' HUP
 
 # Its own virtual X server, at the DPI the window's sizes are checked at.
-source "$(dirname "$0")/../support/start_xvfb.sh"
 start_xvfb -dpi 96 || exit 1
 
 # The server is started here with its output in the log, not in the

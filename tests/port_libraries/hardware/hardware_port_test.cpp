@@ -242,8 +242,8 @@ TEST_F(HardwarePortTest, PortHeldByAnotherIsRefusedNamingTheHolderBeforeAnyOpenO
       {{EWOULDBLOCK, ""},
        "none\n",
        "parport0 is held by another program: another process has locked /dev/parport0"},
-      {{}, "ppdev1\n", std::string("parport0 is held by another program: ") + active + " names ppdev1"},
-      {{}, "lp0\n", std::string("parport0 is held by another program: ") + active + " names lp0"},
+      {{}, "ppdev1\n", std::string("parport0 is held by another program: ") + active + " names \"ppdev1\""},
+      {{}, "lp0\n", std::string("parport0 is held by another program: ") + active + " names \"lp0\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -353,7 +353,7 @@ TEST_F(HardwarePortTest, PortTheKernelListsIsMarkedBeforeLibieee1284ListsThePort
   HardwarePort claimed(fake);
   EXPECT_FALSE(claimed.Reachable());
   EXPECT_EQ(fake.finds, 0);
-  EXPECT_THAT(claimed.LastError(), testing::HasSubstr("devices/active names ppdev0"));
+  EXPECT_THAT(claimed.LastError(), testing::HasSubstr("devices/active names \"ppdev0\""));
 
   // Marked once: a second flock of our own would refuse us.
   fake.systemFiles["/proc/sys/dev/parport/parport0/devices/active"] = "none\n";

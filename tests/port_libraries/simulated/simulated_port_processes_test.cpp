@@ -218,7 +218,7 @@ TEST_F(SimulatedPortProcesses, LockHeldByAnotherProcessNeverHangsAnOpen) {
   // The holder is named by its program file, as its command line gives it.
   const std::string name = program_invocation_short_name;
   const std::string heldByUs = "the simulated port file " + StatePath().string() +
-                               " is held by another program: " + name + " (process " +
+                               " is held by another program: \"" + name + "\" (process " +
                                std::to_string(getpid()) + ") has locked it";
   for (const bool complete : {true, false}) {
     SCOPED_TRACE(complete ? "complete" : "empty");
