@@ -26,7 +26,8 @@ FileSetting ParseSettingFile(const std::string& text) {
     // Anything but the one known key is refused rather than skipped: a typo
     // would otherwise leave the port to the default unnoticed.
     if (equals == std::string::npos || Trimmed(line.substr(0, equals)) != "port") {
-      setting.invalid = where + " is not \"port = NAME or BASE\": \"" + line + "\"";
+      setting.invalid = where;
+      setting.invalid += " is not \"port = NAME or BASE\": \"" + line + "\"";
       return setting;
     }
     if (setting.value) {

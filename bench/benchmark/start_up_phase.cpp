@@ -22,8 +22,8 @@ void TimeStartUps(const Options& options, Results& results) {
     if (!first) throw std::runtime_error("no port access after start:\n" + program.Errors());
     results.firstWriteMs.push_back(Ms(program.StartNs(), first->timeNs));
     if (probe.Available() && results.window) {
-      if (const auto shown =
-              probe.WaitForShown(status_window::kCaption, static_cast<int>(StartLimit(options, 10s).count()))) {
+      if (const auto shown = probe.WaitForShown(status_window::kCaption,
+                                                static_cast<int>(StartLimit(options, 10s).count()))) {
         results.shownMs.push_back(Ms(program.StartNs(), *shown));
         results.shownMeasured = true;
       }
