@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "core/startup/start_up.h"
+#include "port/port_map.h"
 
 namespace quorvane {
 
@@ -52,6 +53,9 @@ ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Cl
 
 ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock)
     : display_(display), window_(nullptr), loop_(loop), port_(port), clock_(clock) {
+  // The usual port until the start-up has chosen one; a tick before the
+  // start-up (only tests drive the timer so) polls it.
+  responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, port_map::kBase);
   for (std::size_t i = 0; i < texts_.size(); ++i) texts_[i] = status_window::kControls[i].initialText;
 }
 
@@ -79,7 +83,7 @@ bool ProgramLife::Start() {
 void ProgramLife::OnPollTick() {
   // Nothing inside a tick services events, with one exception: the failure
   // box runs its own event loop, and no poll may start from within it.
-  if (ticking_ || failed_ || !responder_) return;
+  if (ticking_ || failed_) return;
   ticking_ = true;
   const bool polled =
       Guarded([&] { responder_->OnPollTick(); }, "the poll of the request line failed for an unknown reason");

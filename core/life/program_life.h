@@ -82,7 +82,7 @@ class ProgramLife final : private StatusDisplay {
   EventLoop& loop_;
   PortIo& port_;
   const Clock& clock_;
-  // Made once the start-up has chosen the port, on its base.
+  // On the usual port, then on the one the start-up chose.
   std::optional<Responder> responder_;
   std::array<std::string, status_window::kControls.size()> texts_;
   bool ticking_ = false;

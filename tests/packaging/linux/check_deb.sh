@@ -45,6 +45,15 @@ for script in $scripts; do
   grep -Eq 'systemctl|deb-systemd-(helper|invoke)|invoke-rc\.d|/etc/xdg/autostart' "$scratch/control/$script" &&
     fail "$script enables or starts something: $(cat "$scratch/control/$script")"
 done
-[[ -z $(find "$scratch/tree" -path '*.wants/*' -o -path '*/etc/*' | head -1) ]] &&
+# The one file in /etc is the port setting, a conffile with every line a
+# comment: installed, it chooses nothing.
+[[ -z $(find "$scratch/tree" -path '*.wants/*' -o -path '*/etc/*' ! -path '*/etc/quorvane.conf' | head -1) ]] &&
   ok "nothing enabled by the package" || fail "the package ships an enabling link or a file in /etc"
+setting=$scratch/tree/etc/quorvane.conf
+if [[ -f $setting ]]; then
+  grep -qx /etc/quorvane.conf "$scratch/control/conffiles" && ok "/etc/quorvane.conf is a conffile" ||
+    fail "/etc/quorvane.conf is not listed in conffiles"
+  [[ -z $(grep -Ev '^[[:space:]]*(#|$)' "$setting") ]] && ok "/etc/quorvane.conf sets nothing" ||
+    fail "/etc/quorvane.conf sets something: $(grep -Ev '^[[:space:]]*(#|$)' "$setting")"
+fi
 finish
