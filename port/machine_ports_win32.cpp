@@ -1,6 +1,8 @@
 // Windows: the parallel ports of SetupAPI's Ports class, each with the
-// first I/O range it was given, and the administrator's PortBase under
-// HKLM\SOFTWARE\Quorvane (machine_ports.h).
+// first I/O range it was given, and the administrator's setting, a value
+// under HKLM\SOFTWARE (machine_ports.h). The key's and the value's names,
+// and the installer's switch that writes it, come from the build
+// (CMakeLists.txt), which gives the installer the same.
 #include <windows.h>
 
 // After windows.h, whose types they take.
@@ -20,8 +22,10 @@ namespace {
 // The Ports (COM & LPT) device class.
 const GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-constexpr wchar_t kSettingKey[] = L"SOFTWARE\\Quorvane";
-constexpr wchar_t kSettingValue[] = L"PortBase";
+constexpr wchar_t kSettingKey[] = L"SOFTWARE\\" QUORVANE_SETTINGS_KEY_NAME;
+constexpr wchar_t kSettingValue[] = L"" QUORVANE_PORT_SETTING_VALUE;
+// For messages.
+constexpr char kSettingPlace[] = "HKLM\\SOFTWARE\\" QUORVANE_SETTINGS_KEY_NAME;
 
 std::wstring RegistryText(HKEY key, const wchar_t* name) {
   wchar_t text[64] = {};
@@ -88,10 +92,10 @@ port_choice::MachinePorts ListMachinePorts() {
 
 port_choice::Setting ReadPortSetting() {
   port_choice::Setting setting;
-  setting.where = "HKLM\\SOFTWARE\\Quorvane\\PortBase";
-  setting.how =
-      "choose one with the installer (or its /PORT=%s when silent), which sets PortBase under "
-      "HKLM\\SOFTWARE\\Quorvane";
+  setting.where = std::string(kSettingPlace) + "\\" + QUORVANE_PORT_SETTING_VALUE;
+  setting.how = "choose one with the installer (or its " QUORVANE_PORT_SWITCH
+                "%s when silent), which sets " QUORVANE_PORT_SETTING_VALUE " under " +
+                std::string(kSettingPlace);
   setting.byName = false;
   HKEY key = nullptr;
   LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingKey, 0, KEY_QUERY_VALUE, &key);

@@ -1,14 +1,17 @@
 // The simulated port library, libinpout32.so: the port I/O interface the
-// program binds by name, with the parallel port at 888 kept in a shared state
-// file instead of hardware. Every access is recorded in the file's ring so a
+// program binds by name, with the parallel port at 888 (or at the base
+// $QUORVANE_SIMULATED_PORT_BASE names) kept in a shared state file instead
+// of hardware. Every access is recorded in the file's ring so a
 // supervising process can watch the answer line.
 
+#include <cstdlib>
 #include <string>
 
 #include "common/monotonic_clock.h"
 #include "port/inpout_abi.h"
 #include "port_libraries/simulated/port_state.h"
 #include "port_libraries/simulated/shared_state_file.h"
+#include "port_libraries/simulated/state_file_system.h"
 
 namespace quorvane::simport {
 namespace {
@@ -24,7 +27,14 @@ struct Connection {
   // One program per port: a file another program holds is refused at the
   // first call, before anything is written to it.
   Connection() {
-    if (file.Open(StateFilePath(), &error)) error = file.Hold();
+    if (const std::string text = statefs::EnvironmentValue(kBaseVariable); !text.empty()) {
+      char* end = nullptr;
+      const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+      if (*end != '\0' || value == 0 || value > 0xfffc || value % 4 != 0)
+        error = std::string(kBaseVariable) + " is not a port's base: \"" + text + "\"";
+      base = static_cast<short>(value);
+    }
+    if (error.empty() && file.Open(StateFilePath(), &error)) error = file.Hold();
     if (error.empty()) state = file.State();
   }
 
@@ -53,6 +63,7 @@ struct Connection {
   }
 
   SharedStateFile file;
+  short base = kDataPort;
   StateFile* state = nullptr;  // only while this process holds the file
   std::string error;
   std::uint64_t lastCheckNs = 0;
@@ -63,11 +74,11 @@ Connection& TheConnection() {
   return connection;
 }
 
-std::uint32_t* Register(StateFile& state, short port) {
-  switch (port) {
-    case kDataPort: return &state.data;
-    case kStatusPort: return &state.status;
-    case kControlPort: return &state.control;
+std::uint32_t* Register(StateFile& state, short base, short port) {
+  switch (port - base) {
+    case kDataPort - kDataPort: return &state.data;
+    case kStatusPort - kDataPort: return &state.status;
+    case kControlPort - kDataPort: return &state.control;
     default: return nullptr;
   }
 }
@@ -86,7 +97,7 @@ INPOUT_EXPORT short INPOUT_CALL Inp32(short port) {
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   std::uint8_t value = kFloatingBus;
   if (!connection.Reach([&] {
-        const std::uint32_t* reg = Register(*state, port);
+        const std::uint32_t* reg = Register(*state, connection.base, port);
         value = reg ? LoadRegister(*reg) : kFloatingBus;
         RecordAccess(*state, AccessKind::kRead, port, value, now);
       }))
@@ -102,8 +113,8 @@ INPOUT_EXPORT void INPOUT_CALL Out32(short port, short value) {
   const auto now = static_cast<std::uint64_t>(quorvane::MonotonicNanoseconds());
   if (!connection.Reach([&] {
         // The status register is input only: the supervising side alone sets it.
-        if (port != kStatusPort) {
-          if (std::uint32_t* reg = Register(*state, port))
+        if (port - connection.base != kStatusPort - kDataPort) {
+          if (std::uint32_t* reg = Register(*state, connection.base, port))
             StoreRegister(*reg, static_cast<std::uint8_t>(value & 0xFF));
         }
         RecordAccess(*state, AccessKind::kWrite, port, value, now);

@@ -45,6 +45,12 @@ inline constexpr const char* kPathVariable = "QUORVANE_SIMULATED_PORT";
 // followed by "-" and the user's number or name.
 inline constexpr const char* kDefaultFileName = "quorvane-simulated-port";
 
+// Where the registers lie: at the conventional first port, or at the base
+// this variable names (0x278 or 632) for a program told to drive a port
+// elsewhere. The file is the same either way, its record holding each
+// access under the port it was made to.
+inline constexpr const char* kBaseVariable = "QUORVANE_SIMULATED_PORT_BASE";
+
 // The simulated port's registers: the program's port map, at the
 // conventional first port.
 inline constexpr std::int16_t kDataPort = port_map::kBase;        // data: read and written freely

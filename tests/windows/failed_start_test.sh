@@ -10,8 +10,11 @@
 # the working folder and in a folder on PATH, but none beside the program:
 # it is never loaded (its code would leave a mark) and the message says
 # where the program looked.
+# With bad-port-setting, HKLM\SOFTWARE\Quorvane\PortBase holds no port's
+# base: the message names the value, says why, and how to choose a port;
+# the value goes when the test ends.
 #
-# usage: failed_start_test.sh missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder
+# usage: failed_start_test.sh missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder|bad-port-setting
 source "$(dirname "$0")/wine_run.sh"
 
 looked_in="from the program's folder [A-Z]:.*\\\\bin or the system folder [A-Za-z]:\\\\windows\\\\system32 \\(the working folder and PATH are not searched\\): .+"
@@ -57,8 +60,17 @@ case ${1:-} in
     fi
     expected=".*Quorvane\.log.*"
     ;;
+  bad-port-setting)
+    lay_out_run answering
+    setting=('HKLM\SOFTWARE\Quorvane' /v PortBase)
+    trap 'timeout "$(limit 60)" "$WINE" reg delete "${setting[@]}" /f >/dev/null 2>&1' EXIT
+    trap 'exit 143' TERM
+    timeout "$(limit 60)" "$WINE" reg add "${setting[@]}" /t REG_SZ /d 0x37b /f >/dev/null 2>&1 ||
+      { echo "cannot set the port setting"; exit 1; }
+    expected="HKLM\\\\SOFTWARE\\\\Quorvane\\\\PortBase names no port: \"0x37b\" is not a port's base: a base is a multiple of 4 .*; this machine has no parallel port .*; choose one with the installer \\(or its /PORT=0x378 when silent\\), which sets PortBase under HKLM\\\\SOFTWARE\\\\Quorvane"
+    ;;
   *)
-    echo "usage: $0 missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder"
+    echo "usage: $0 missing-library|planted-library|log-is-a-link|closed-driver|read-only-folder|bad-port-setting"
     exit 2
     ;;
 esac
@@ -74,7 +86,12 @@ expect_equal "exit status" "$program_status" 1
 
 error=$(tr -d '\r' <"$RUN_FOLDER/std.err")
 message=$(grep -m1 '^box ' <<<"$box" | sed 's/^box //')
-expect_equal "standard error" "$error" "quorvane: ${message,}"
+# (The box starts with a capital, the line with the message as it is.)
+if [[ $1 == bad-port-setting ]]; then
+  expect_equal "standard error" "$error" "quorvane: $message"
+else
+  expect_equal "standard error" "$error" "quorvane: ${message,}"
+fi
 if [[ $1 == log-is-a-link ]]; then
   expect_equal "behind the link" "$(ls -A "$RUN_FOLDER/victim-folder")" ""
 else

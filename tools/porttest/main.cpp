@@ -1,5 +1,7 @@
 // quorvane-porttest: the field tool for the parallel port Quorvane drives.
 //   list               the machine's ports, which one Quorvane would use and why
+//   list --bases       the same ports for an installer: one "BASE NAME" a line
+//   base VALUE         a value for the port setting checked: its base in hex
 //   watch [SECONDS]    the request line and the other status lines, live
 //   loopback           with a plug from pin 1 to pin 13, checks both lines
 // It reaches the port as the program does (the same library, the same
@@ -21,9 +23,13 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: quorvane-porttest list | watch [SECONDS] | loopback\n"
+    "usage: quorvane-porttest list [--bases] | base VALUE | watch [SECONDS] | loopback\n"
     "  list             the machine's parallel ports, who holds each, the port setting, and which\n"
     "                   port Quorvane would use and why\n"
+    "  list --bases     the ports to choose from, one a line: the base, then the system's name; the\n"
+    "                   one Quorvane would use first (the installer offers these)\n"
+    "  base VALUE       checks VALUE as a port setting's base (0xd010 or 53264, a multiple of 4):\n"
+    "                   prints it in hex, or why it is none (exit status 1)\n"
     "  watch [SECONDS]  shows the request line (Select, pin 13) and the other status lines as they\n"
     "                   change, for SECONDS (10 when not given); refused while Quorvane holds the port\n"
     "  loopback         with a plug wiring pin 1 (Strobe) to pin 13 (Select): toggles the answer line\n"
@@ -55,10 +61,17 @@ int main(int argc, char* argv[]) {
     seconds = static_cast<int>(value);
   } else if (command.empty()) {
     return Usage("no command given");
+  } else if (command == "base") {
+    if (argc != 3) return Usage("base takes one VALUE");
+    return porttest::CheckBase(argv[2], std::cout, std::cerr);
+  } else if (command == "list" && argc == 3) {
+    if (std::string(argv[2]) != "--bases") return Usage("unknown command line");
   } else if (argc != 2 || (command != "list" && command != "watch" && command != "loopback")) {
     return Usage("unknown command line");
   }
   try {
+    if (command == "list" && argc == 3)
+      return porttest::ListBases(ListMachinePorts(), ReadPortSetting(), std::cout);
     if (command == "list")
       return porttest::List(ListMachinePorts(), ReadPortSetting(), porttest::HolderOf, std::cout);
     InpoutLibrary port;

@@ -57,6 +57,36 @@ int List(const port_choice::MachinePorts& machine, const port_choice::Setting& s
   return 0;
 }
 
+int ListBases(const port_choice::MachinePorts& machine, const port_choice::Setting& setting,
+              std::ostream& out) {
+  const port_choice::Choice choice = port_choice::Choose(machine, setting);
+  const bool chosenListed = choice.ok && !choice.name.empty();
+  if (choice.ok && choice.name.empty() && setting.value)
+    out << port_choice::Hex(choice.base) << " (the port set now; this system does not list it)\n";
+  const auto line = [&out](const port_choice::MachinePort& port) {
+    out << port_choice::Hex(port.base) << " " << port.name << "\n";
+  };
+  for (const port_choice::MachinePort& port : machine.ports)
+    if (chosenListed && port.base == choice.base) line(port);
+  for (const port_choice::MachinePort& port : machine.ports)
+    if (!(chosenListed && port.base == choice.base)) line(port);
+  return 0;
+}
+
+int CheckBase(const std::string& text, std::ostream& out, std::ostream& err) {
+  const port_choice::NamedPort named = port_choice::ParsePort(text);
+  if (!named.invalid.empty()) {
+    err << "\"" << text << "\" " << named.invalid << "\n";
+    return 1;
+  }
+  if (!named.base) {
+    err << "\"" << text << "\" is a port's name, not its base (a base is written 0xd010 or 53264)\n";
+    return 1;
+  }
+  out << port_choice::Hex(*named.base) << "\n";
+  return 0;
+}
+
 int Watch(PortIo& port, std::int16_t base, int seconds, const Pause& pause, std::ostream& out) {
   constexpr int kPollMs = 50;
   out << "watching the status lines at " << Hex(At(base, port_map::kStatusOffset)) << " for " << seconds

@@ -24,6 +24,21 @@ using Pause = std::function<void(int milliseconds)>;
 int List(const port_choice::MachinePorts& machine, const port_choice::Setting& setting,
          const std::function<std::string(const port_choice::MachinePort&)>& holderOf, std::ostream& out);
 
+// The ports for an installer to offer, one a line: the base in hex, a
+// space, then the system's name ("0x378 LPT1"). The port Quorvane would use
+// now (the rule, with the setting as it stands) comes first, so that it is
+// the one offered; a base the setting chooses that the system does not list
+// (where its list proves nothing) is offered too. Nothing when there is
+// nothing to offer. The installer writes the first word of the line chosen
+// as the setting (packaging/windows/port_choice.nsh). Returns 0.
+int ListBases(const port_choice::MachinePorts& machine, const port_choice::Setting& setting,
+              std::ostream& out);
+
+// A base for the setting, checked as the program reads a setting (a number
+// between 4 and 0xfffc, a multiple of 4; no name): prints it in hex on one
+// line ("0x278") and returns 0, else prints why not on `err` and returns 1.
+int CheckBase(const std::string& text, std::ostream& out, std::ostream& err);
+
 // Shows the request line and the other status lines for `seconds`, one
 // line at the start and one at every change, polled every 50 ms.
 int Watch(PortIo& port, std::int16_t base, int seconds, const Pause& pause, std::ostream& out);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The ZIP as a user unpacks it: one folder named as the ZIP holding
-# Quorvane.exe and README.txt, and the bench folder with the simulated
-# inpout32.dll and quorvane-simport.exe, away from the program; nothing else
+# Quorvane.exe, quorvane-porttest.exe and README.txt, and the bench folder
+# with the simulated inpout32.dll and quorvane-simport.exe, away from the
+# program; nothing else
 # (no inpout32.dll beside the program). The README has Windows line ends and
 # says where inpout32.dll goes, that the ZIP is unpacked where only
 # administrators may write, and how the program starts at logon; the
@@ -16,7 +17,7 @@ top=$(basename "$zip" .zip)
 listing=$("$PYTHON" -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip" |
   grep -v '/$' | sort)
 echo "$listing"
-expected=$(printf '%s\n' "$top/Quorvane.exe" "$top/README.txt" \
+expected=$(printf '%s\n' "$top/Quorvane.exe" "$top/README.txt" "$top/quorvane-porttest.exe" \
   "$top/bench/inpout32.dll" "$top/bench/quorvane-simport.exe" | sort)
 expect_equal "the ZIP's files" "$listing" "$expected"
 

@@ -42,6 +42,8 @@ startup_link="$programs\\StartUp\\Quorvane.lnk"
 rm -rf "$(linux_path "$program_folder")" "$(linux_path "$data_folder")" "$(linux_path "$data_folder").moved-aside-"* \
   "$(linux_path "$programs\\Quorvane")" "$(linux_path "$startup_link")" "$RUN_FOLDER"
 mkdir -p "$RUN_FOLDER"
+# A port setting would move the program off the port the supervisor drives.
+timeout "$(limit 60)" "$WINE" reg delete 'HKLM\SOFTWARE\Quorvane' /v PortBase /f >/dev/null 2>&1
 
 echo "installing $(basename "$installer") where the data folder is a link"
 mkdir -p "$RUN_FOLDER/elsewhere" "$(dirname "$(linux_path "$data_folder")")"
@@ -65,7 +67,8 @@ expect_equal "the data folder made anew" "$(ls -A "$(linux_path "$data_folder")"
 
 installed=$(cd "$(linux_path "$program_folder")" 2>/dev/null && find . -mindepth 1 | LC_ALL=C sort)
 echo "installed in $program_folder:" $installed
-expect_equal "installed files" "$installed" $'./Quorvane.exe\n./README.txt\n./Uninstall.exe\n./quorvane-service.exe'
+expect_equal "installed files" "$installed" \
+  $'./Quorvane.exe\n./README.txt\n./Uninstall.exe\n./quorvane-porttest.exe\n./quorvane-service.exe'
 [[ -d $(linux_path "$data_folder") && ! -L $(linux_path "$data_folder") ]] || fail "no data folder $data_folder"
 # (Wine keeps no folder rights: the rights themselves are taken apart by
 # service_rights_tests, and the installer's script is checked by

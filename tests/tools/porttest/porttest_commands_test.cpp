@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "fake_port.h"
 
@@ -126,6 +127,73 @@ TEST(PortTestList, NamesEachPortItsHolderTheSettingAndTheChoiceWithItsReason) {
   EXPECT_EQ(porttest::List(machine, setting, holder, refused), 1);
   EXPECT_TRUE(Mentions(refused.str(), "Quorvane would not start: /etc/quorvane.conf chooses parport7"))
       << refused.str();
+}
+
+// What the installer offers: the port the program would take first, so
+// that it is the one preselected, and the first word of each line a base
+// the setting takes.
+TEST(PortTestListBases, OffersThePortTheProgramWouldUseFirstThenTheOthersInTheSystemsOrder) {
+  MachinePorts machine;
+  machine.ports = {{"LPT1", 0x278, "Parport", ""}, {"LPT2", 0x378, "Parport", ""}, {"LPT3", 0xd010, "", ""}};
+  Setting setting;
+  std::ostringstream conventional, set, none;
+  EXPECT_EQ(porttest::ListBases(machine, setting, conventional), 0);
+  EXPECT_EQ(conventional.str(), "0x378 LPT2\n0x278 LPT1\n0xd010 LPT3\n");
+  setting.value = "0xd010";
+  porttest::ListBases(machine, setting, set);
+  EXPECT_EQ(set.str(), "0xd010 LPT3\n0x278 LPT1\n0x378 LPT2\n");
+  // Several and none at 0x378 with no setting: the rule takes none, and
+  // nothing is put first.
+  machine.ports.erase(machine.ports.begin() + 1);
+  setting.value.reset();
+  porttest::ListBases(machine, setting, none);
+  EXPECT_EQ(none.str(), "0x278 LPT1\n0xd010 LPT3\n");
+}
+
+TEST(PortTestListBases, AnUnlistedBaseIsOfferedOnlyWhenTheSettingChoosesIt) {
+  MachinePorts unknown;  // as Windows under Wine: none listed, proving nothing
+  unknown.known = false;
+  Setting setting;
+  std::ostringstream nothing, kept, refused;
+  porttest::ListBases(unknown, setting, nothing);
+  EXPECT_EQ(nothing.str(), "") << "no setting: the port at 0x378 is the program's own rule, not an offer";
+  setting.value = "0x278";
+  porttest::ListBases(unknown, setting, kept);
+  EXPECT_EQ(kept.str(), "0x278 (the port set now; this system does not list it)\n");
+  MachinePorts listed;
+  listed.ports = {{"LPT1", 0x378, "Parport", ""}};
+  porttest::ListBases(listed, setting, refused);
+  EXPECT_EQ(refused.str(), "0x378 LPT1\n") << "a setting naming no port of a known list is not offered";
+}
+
+TEST(PortTestBase, TakesABaseInHexOrDecimalAndPrintsItInHex) {
+  for (const auto& [text, base] : {std::pair{"0x278", "0x278\n"},
+                                   {"632", "0x278\n"},
+                                   {"0XD010", "0xd010\n"},
+                                   {"0xfffc", "0xfffc\n"},
+                                   {"4", "0x4\n"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(porttest::CheckBase(text, out, err), 0) << text << ": " << err.str();
+    EXPECT_EQ(out.str(), base) << text;
+    EXPECT_EQ(err.str(), "") << text;
+  }
+}
+
+TEST(PortTestBase, RefusesWhatIsNoBaseSayingWhyAndPrintingNoBase) {
+  for (const auto& [text, why] : {std::pair{"0x37b", "a multiple of 4"},
+                                  {"0x10000", "out of range"},
+                                  {"0", "out of range"},
+                                  {"0x", "not a number"},
+                                  {"", "empty"},
+                                  {"0x37g", "not a number"},
+                                  {"LPT2", "a port's name, not its base"},
+                                  {"0x378 LPT1", "not a number"},
+                                  {"-888", "not a number"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(porttest::CheckBase(text, out, err), 1) << text;
+    EXPECT_EQ(out.str(), "") << text;
+    EXPECT_TRUE(Mentions(err.str(), why)) << text << ": " << err.str();
+  }
 }
 
 }  // namespace
