@@ -30,6 +30,10 @@ inline constexpr int kKernelPortsLooked = 16;
 
 port_choice::MachinePorts KernelPorts(SystemFiles& files);
 
+// A devices/active entry's first word: the claiming driver's or client's
+// name, or "none"; empty for an empty entry.
+std::string FirstWord(const std::string& text);
+
 // The setting in the file at `path`: none when there is no file, a failure
 // naming it when it cannot be read or understood.
 port_choice::Setting SettingFromFile(SystemFiles& files, const std::string& path);

@@ -8,16 +8,11 @@
 
 namespace quorvane {
 
-namespace {
-
-// The text up to its first blank: one name, or "none".
 std::string FirstWord(const std::string& text) {
   const auto start = text.find_first_not_of(" \t\n");
   if (start == std::string::npos) return {};
   return text.substr(start, text.find_first_of(" \t\n", start) - start);
 }
-
-}  // namespace
 
 port_choice::MachinePorts KernelPorts(SystemFiles& files) {
   port_choice::MachinePorts machine;

@@ -5,20 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "port/kernel_ports.h"
 #include "port_libraries/hardware/error_texts.h"
 #include "port_libraries/hardware/line_levels.h"
 #include "port_libraries/hardware/port_mapper.h"
 
 namespace quorvane::hardware {
-
-namespace {
-// The entry's text up to its line break: one name, or "none".
-std::string FirstWord(const std::string& text) {
-  const auto start = text.find_first_not_of(" \t\n");
-  if (start == std::string::npos) return {};
-  return text.substr(start, text.find_first_of(" \t\n", start) - start);
-}
-}  // namespace
 
 HardwarePort::HardwarePort(Ieee1284Calls& calls, PortChooser choose)
     : calls_(calls), choose_(std::move(choose)) {}

@@ -116,3 +116,16 @@ EOF
   mkdir -p "$root/home/quorvane" "$root/home/outsider"
   (cd "$root" && find . | "$busybox" cpio -o -H newc 2> /dev/null) > "$output"
 }
+
+# Everything a boot needs, or a skip with its reason: QEMU and Debian's
+# tools present, the kernel fetched and found, WORK made, and the guest's
+# initramfs in it, holding PROGRAM, LIBRARY and CLAIMER.
+#   prepare_guest KERNEL_CACHE WORK PROGRAM LIBRARY CLAIMER
+prepare_guest() {
+  command -v qemu-system-x86_64 > /dev/null || skip "no qemu-system-x86_64 (install qemu-system-x86)"
+  command -v apt-cache > /dev/null && command -v dpkg-deb > /dev/null || skip "no apt-cache or dpkg-deb: not a Debian system"
+  fetch_kernel "$1"
+  find_kernel_parts
+  mkdir -p "$2"
+  make_initramfs "$2/initramfs.cpio" "$2" "$3" "$4" "$5" "$(dirname "${BASH_SOURCE[0]}")/guest_init.sh"
+}

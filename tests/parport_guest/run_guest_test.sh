@@ -28,13 +28,7 @@ boot_limit=150    # seconds from QEMU's start to the guest's first line
 cases_limit=150   # seconds from there to the guest's last line
 answer_seconds=13 # the answers case: three answers and part of a fourth
 
-command -v qemu-system-x86_64 > /dev/null || skip "no qemu-system-x86_64 (install qemu-system-x86)"
-command -v apt-cache > /dev/null && command -v dpkg-deb > /dev/null || skip "no apt-cache or dpkg-deb: not a Debian system"
-
-fetch_kernel "$kernel_cache"
-find_kernel_parts
-mkdir -p "$work"
-make_initramfs "$work/initramfs.cpio" "$work" "$program" "$library" "$claimer" "$here/guest_init.sh"
+prepare_guest "$kernel_cache" "$work" "$program" "$library" "$claimer"
 
 serial=$work/serial.log trace=$work/trace.log
 rm -f "$serial" "$trace"

@@ -23,13 +23,7 @@ kernel_cache=$1 work=$2 program=$3 library=$4 claimer=$5 judge=$6 host_port=$7 s
 porttest_program=$9
 boot_limit=150 cases_limit=150
 
-command -v qemu-system-x86_64 > /dev/null || skip "no qemu-system-x86_64 (install qemu-system-x86)"
-command -v apt-cache > /dev/null && command -v dpkg-deb > /dev/null || skip "no apt-cache or dpkg-deb: not a Debian system"
-
-fetch_kernel "$kernel_cache"
-find_kernel_parts
-mkdir -p "$work"
-make_initramfs "$work/initramfs.cpio" "$work" "$program" "$library" "$claimer" "$here/guest_init.sh"
+prepare_guest "$kernel_cache" "$work" "$program" "$library" "$claimer"
 
 serial=$work/serial.log trace=$work/trace.log node=$work/parport0
 export QUORVANE_SIMULATED_PORT=$work/port-state
