@@ -43,18 +43,21 @@ void Display::WriteErrorLine(const std::string& line) {
 
 void Display::ShowFailureBox(const std::string&) {}
 
-ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock)
-    : ProgramLife(static_cast<Display&>(window), loop, port, clock) {
+ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock, Sleeper& sleeper,
+                         AnswerPriority& priority)
+    : ProgramLife(static_cast<Display&>(window), loop, port, clock, sleeper, priority) {
   window_ = &window;
 }
 
-ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock)
+ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock,
+                         Sleeper& sleeper, AnswerPriority& priority)
     : display_(display),
       window_(nullptr),
       loop_(loop),
       port_(port),
       clock_(clock),
-      responder_(port, *this, clock) {
+      priority_(priority),
+      responder_(port, *this, clock, sleeper, *this) {
   for (std::size_t i = 0; i < texts_.size(); ++i) texts_[i] = status_window::kControls[i].initialText;
 }
 
@@ -127,6 +130,19 @@ void ProgramLife::Show(status_window::StatusField field, const std::string& text
   texts_[control] = text;
   display_.SetControlText(control, text);
 }
+
+std::string ProgramLife::Raise() {
+  std::string refusal = priority_.Raise();
+  // Every answer asks again (a limit may be raised while the program runs),
+  // but says so only once: an answer a second would flood the journal.
+  if (!refusal.empty() && !refusalTold_) {
+    refusalTold_ = true;
+    display_.WriteErrorLine(ErrorLine("answering in the normal scheduling class: " + refusal));
+  }
+  return refusal;
+}
+
+void ProgramLife::Restore() { priority_.Restore(); }
 
 template <typename Work>
 bool ProgramLife::Guarded(const Work& work, const char* unknown) {

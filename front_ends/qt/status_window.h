@@ -6,7 +6,9 @@
 #include <QWidget>
 
 #include "common/clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
+#include "front_ends/qt/realtime_kit.h"
 #include "port/port_io.h"
 
 namespace quorvane {
@@ -54,6 +56,8 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
   std::vector<QWidget*> controls_;  // as in status_window::kControls
   WindowTimer* pollTimer_;
   StopNotifier* stop_;  // SIGTERM, SIGINT, SIGHUP: handled as a close
+  SystemSleeper sleeper_;
+  RealtimeKitPriority priority_;
   ProgramLife life_;
 };
 

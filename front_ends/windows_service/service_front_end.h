@@ -6,8 +6,10 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
 #include "core/life/tick_timer.h"
+#include "core/poll_and_answer/thread_priority.h"
 #include "front_ends/windows_service/event_log.h"
 #include "front_ends/windows_service/service_status.h"
 #include "port/port_io.h"
@@ -44,6 +46,8 @@ class ServiceFrontEnd final : public Display, public EventLoop {
   EventLog& log_;
   HANDLE stopAsked_;
   TickTimer pollTimer_;
+  SystemSleeper sleeper_;
+  ThreadPriority priority_;
   ProgramLife life_;
   bool ended_ = false;
   int exitStatus_ = 0;

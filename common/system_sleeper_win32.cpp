@@ -1,0 +1,68 @@
+#include <windows.h>
+//
+#include <timeapi.h>
+
+#include "common/failure.h"
+#include "common/monotonic_clock.h"
+#include "common/system_sleeper.h"
+#include "common/windows_text.h"
+
+// Windows 10 1803 and later; older mingw-w64 headers lack the name.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace quorvane {
+
+namespace {
+
+// The wake-up margin: MEASURE
+constexpr std::int64_t kWakeUpMarginNs = 2'000'000;
+
+}  // namespace
+
+SystemSleeper::SystemSleeper() {
+  // A high-resolution timer wakes within a fraction of a millisecond without
+  // touching the system-wide timer; Windows before 10 1803 refuses the flag.
+  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+  highResolution_ = timer_ != nullptr;
+  if (!highResolution_) timer_ = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+  if (timer_ == nullptr)
+    throw Failure("cannot make a timer for the answer's steps: " + win32::LastSystemErrorText());
+}
+
+SystemSleeper::~SystemSleeper() {
+  EndPreciseSleeps();
+  CloseHandle(timer_);
+}
+
+void SystemSleeper::SleepUntil(std::int64_t deadlineNs) {
+  // The timer counts in 100 ns units on its own clock: a wake-up a hair
+  // before the deadline on QueryPerformanceCounter sleeps the rest again.
+  for (std::int64_t left = deadlineNs - MonotonicNanoseconds(); left > 0;
+       left = deadlineNs - MonotonicNanoseconds()) {
+    LARGE_INTEGER due;
+    due.QuadPart = -((left + 99) / 100);  // negative: relative to now
+    if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
+      throw Failure("cannot set the timer for the answer's steps: " + win32::LastSystemErrorText());
+    WaitForSingleObject(timer_, INFINITE);
+  }
+}
+
+std::int64_t SystemSleeper::WakeUpMarginNs() const { return kWakeUpMarginNs; }
+
+void SystemSleeper::BeginPreciseSleeps() {
+  // An ordinary timer wakes on the system's tick, 15.6 ms by default: for
+  // the answer only (it costs the whole machine power) the tick is made
+  // 1 ms, and put back after.
+  if (highResolution_ || finerSystemTimer_) return;
+  finerSystemTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+}
+
+void SystemSleeper::EndPreciseSleeps() {
+  if (!finerSystemTimer_) return;
+  timeEndPeriod(1);
+  finerSystemTimer_ = false;
+}
+
+}  // namespace quorvane
