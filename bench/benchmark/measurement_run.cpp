@@ -22,6 +22,10 @@
 #include "bench/benchmark/process_usage.h"
 #include "bench/benchmark/program_under_test.h"
 #include "bench/benchmark/record_timing.h"
+#include "bench/benchmark/scheduling_grant.h"
+#include "bench/benchmark/service_under_load.h"
+#include "bench/benchmark/single_requests.h"
+#include "bench/benchmark/sleep_floor.h"
 #include "bench/benchmark/window_probe.h"
 #include "bench/benchmark/wine_session.h"
 #include "core/status_window/window_description.h"
@@ -33,14 +37,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using simport::Access;
-
-bool IsPoll(const Access& a) { return !a.write && a.port == simport::kStatusPort; }
-
-// From now to a time of the port's record (negative when it has passed).
-std::chrono::nanoseconds SinceNow(std::uint64_t timeNs) {
-  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) -
-                                  static_cast<std::int64_t>(simport::NowNs()));
-}
 
 void AddStepErrors(const supervisor::JudgedAnswer& answer, Results& results) {
   const std::vector<double> errors = StepErrorsUs(answer);
@@ -56,43 +52,6 @@ std::chrono::milliseconds StartLimit(const Options& options, std::chrono::millis
   const char* factor = std::getenv("WINE_TIME_FACTOR");
   const int times = options.wine && factor ? std::max(1, std::atoi(factor)) : 1;
   return native * times;
-}
-
-// Raises `count` single requests, each at its own phase of the tick, and
-// sleeps through each answer, so this side takes no CPU time from the
-// program while it times its steps; `judged` gets every answer judged.
-void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int count, bool timeLatency,
-                          Results& results,
-                          const std::function<void(const supervisor::JudgedAnswer&)>& judged) {
-  for (int i = 0; i < count; ++i) {
-    const auto poll = program.WaitFor(IsPoll, 3s);
-    if (!poll) throw std::runtime_error("the program stopped polling");
-    const auto offset = std::chrono::milliseconds(100 + 800 * i / count);
-    std::this_thread::sleep_for(SinceNow(poll->timeNs) + offset);
-    const std::size_t answersBefore = judge.Answers().size();
-    judge.RaiseRequest();
-    const auto raisedNs = simport::NowNs();
-    const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
-    judge.DropRequest();
-    if (!first) {
-      // The checker counts it as missing; a run under load goes on.
-      judge.Update();
-      continue;
-    }
-    if (timeLatency) results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
-    std::this_thread::sleep_for(3100ms);
-    judge.Update();
-    for (int e = 0; e < 3 && judge.AnswerRunning(); ++e) {
-      program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
-      judge.Update();
-    }
-    for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
-      const supervisor::JudgedAnswer& answer = judge.Answers()[k];
-      if (timeLatency && answer.pollNs)
-        results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
-      judged(answer);
-    }
-  }
 }
 
 // Process start to first port write, and to the window mapped.
@@ -128,11 +87,14 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
       return;
     }
     std::this_thread::sleep_for(1s);  // every worker running
+    SleepFloor floor(false);
     AnswerSingleRequests(
         program, judge, options.loadedSequences, false, results, [&](const supervisor::JudgedAnswer& answer) {
           const std::vector<double> errors = StepErrorsUs(answer);
           results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(), errors.end());
         });
+    results.loadFloorLatenessUs = floor.Finish().latenessUs;
+    results.loadClass = ClassAnswered(program.Errors());
   }
   judge.Update();
   const supervisor::Tally& after = judge.Totals();
@@ -174,6 +136,7 @@ void Measure(const Options& options, Results& results) {
   TimeStartUps(options, results);
 
   ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
+  if (!options.wine) program.RunUnder(AsAnOrdinaryUser());
   program.Start();
   if (!program.WaitFor(IsPoll, StartLimit(options, 5s)))
     throw std::runtime_error("the program never polled:\n" + program.Errors());
@@ -243,7 +206,8 @@ void Measure(const Options& options, Results& results) {
     if (!floorWindow->Running())
       results.notes.push_back("the minimal program ended during the idle span: " + floorWindow->Errors());
   }
-  floorWindow.reset();
+  // Under Wine the minimal program stays for the held request, its floor.
+  if (!options.wine) floorWindow.reset();
   results.idleSeconds = span;
   if (cpu0 && cpu1) results.idleCpuPercent = (*cpu1 - *cpu0) / span * 100.0;
   if (sched0 && sched1) results.idleScheduledPercent = (*sched1 - *sched0) / span * 100.0;
@@ -258,8 +222,10 @@ void Measure(const Options& options, Results& results) {
   Say("timing " + std::to_string(options.sequences) + " single requests");
   const auto switches0 = InvoluntarySwitches(program.Pid());
   const auto machine0 = MachineCpuTicks();
+  SleepFloor idleFloor(false);
   AnswerSingleRequests(program, judge, options.sequences, true, results,
                        [&](const supervisor::JudgedAnswer& answer) { AddStepErrors(answer, results); });
+  results.sleepFloorLatenessUs = idleFloor.Finish().latenessUs;
 
   const auto switches1 = InvoluntarySwitches(program.Pid());
   if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
@@ -274,6 +240,8 @@ void Measure(const Options& options, Results& results) {
   program.WaitFor(IsPoll, 3s);
   const std::size_t heldFrom = judge.Answers().size();
   const auto heldCpu0 = CpuSeconds(program.Pid());
+  const auto heldFloorWindow0 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+  SleepFloor heldFloor(false);
   const auto h0 = simport::NowNs();
   judge.RaiseRequest();
   const auto heldDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5 * options.heldAnswers);
@@ -288,6 +256,11 @@ void Measure(const Options& options, Results& results) {
   }
   const auto heldCpu1 = CpuSeconds(program.Pid());
   const double heldSpan = Ms(h0, simport::NowNs()) / 1000.0;
+  results.heldFloorCpuPercent = heldFloor.Finish().cpuPercent;
+  if (const auto heldFloorWindow1 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+      heldFloorWindow0 && heldFloorWindow1)
+    results.heldFloorWindowCpuPercent = (*heldFloorWindow1 - *heldFloorWindow0) / heldSpan * 100.0;
+  floorWindow.reset();
   judge.DropRequest();
   if (heldCpu0 && heldCpu1) results.heldCpuPercent = (*heldCpu1 - *heldCpu0) / heldSpan * 100.0;
   for (std::size_t k = heldFrom; k < judge.Answers().size(); ++k) {
@@ -299,6 +272,7 @@ void Measure(const Options& options, Results& results) {
     if (previous.writes == kLast + 1)
       results.heldGapMs.push_back(Ms(previous.writeNs[kLast], answer.writeNs[0]));
   }
+  results.loadQuietEnd = LoadAverage();
   if (options.loadedSequences > 0) TimeUnderLoad(options, program, judge, results);
   judge.Finish();
   results.verdicts = judge.Totals();
@@ -306,6 +280,7 @@ void Measure(const Options& options, Results& results) {
   if (const auto peak = PeakResidentKiB(program.Pid()))
     results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
   results.lost = program.Lost();
+  if (options.loadedSequences > 0 && !options.wine) TimeServiceUnderLoad(options, results);
   results.loadAfter = LoadAverage();
   if (!program.Running()) results.notes.push_back("the program ended during the run: " + program.Errors());
 }

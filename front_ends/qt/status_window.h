@@ -45,6 +45,7 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private slots:
   void OnPollTick();
@@ -56,6 +57,7 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
   std::vector<QWidget*> controls_;  // as in status_window::kControls
   WindowTimer* pollTimer_;
   StopNotifier* stop_;  // SIGTERM, SIGINT, SIGHUP: handled as a close
+  bool fontsChosen_ = false;
   SystemSleeper sleeper_;
   RealtimeKitPriority priority_;
   ProgramLife life_;
