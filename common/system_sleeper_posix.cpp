@@ -8,13 +8,15 @@ namespace quorvane {
 
 namespace {
 
-// The wake-up margin: the benchmark's floor, a bare clock_nanosleep to the
-// answer's deadlines, woke a median of 60 us and at most 258 us late here
-// (2 cores, every CPU busy, in the real-time class the service answers in);
-// idle, a normal thread's wake-ups come some 50 to 100 us late (its timer
-// slack is 50 us). 1 ms is four times the worst seen, and spinning it costs
-// 1 ms a second, 0.1 % of a core: a wait spins no longer, so even a thread
-// in the real-time class never holds a core for more than that.
+// The wake-up margin. In the real-time class the service answers in, a
+// bare clock_nanosleep to absolute deadlines woke, on this 2-core machine
+// with every CPU busy, a median of 47 to 60 us late and at most 258 us in
+// 200 sleeps (the benchmark's sleep floor saw one stall of 9.7 ms in 70,
+// which would have stopped a spin as well); in the normal class on a quiet
+// machine some 50 to 100 us (its timer slack is 50 us). 1 ms is four times
+// the worst ordinary wake-up, and spinning it costs 1 ms a second, 0.1 % of
+// a core: a wait spins no longer, so even a thread in the real-time class
+// never holds a core for more than that.
 constexpr std::int64_t kWakeUpMarginNs = 1'000'000;
 
 }  // namespace
