@@ -1,6 +1,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "common/system_sleeper.h"
 
@@ -19,12 +20,14 @@ namespace {
 // never holds a core for more than that.
 constexpr std::int64_t kWakeUpMarginNs = 1'000'000;
 
-}  // namespace
+class PosixSleeper final : public Sleeper {
+ public:
+  void SleepUntil(std::int64_t deadlineNs) override;
+  std::int64_t WakeUpMarginNs() const override { return kWakeUpMarginNs; }
+  // Linux's high-resolution timers need no asking: the bracket's defaults.
+};
 
-SystemSleeper::SystemSleeper() = default;
-SystemSleeper::~SystemSleeper() = default;
-
-void SystemSleeper::SleepUntil(std::int64_t deadlineNs) {
+void PosixSleeper::SleepUntil(std::int64_t deadlineNs) {
   if (deadlineNs <= 0) return;
   const timespec deadline{static_cast<time_t>(deadlineNs / 1'000'000'000),
                           static_cast<long>(deadlineNs % 1'000'000'000)};
@@ -34,10 +37,8 @@ void SystemSleeper::SleepUntil(std::int64_t deadlineNs) {
   }
 }
 
-std::int64_t SystemSleeper::WakeUpMarginNs() const { return kWakeUpMarginNs; }
+}  // namespace
 
-// Linux's high-resolution timers need no asking.
-void SystemSleeper::BeginPreciseSleeps() {}
-void SystemSleeper::EndPreciseSleeps() {}
+std::unique_ptr<Sleeper> MakeSystemSleeper() { return std::make_unique<PosixSleeper>(); }
 
 }  // namespace quorvane

@@ -1,4 +1,6 @@
 #include <windows.h>
+
+#include <memory>
 //
 #include <timeapi.h>
 
@@ -25,9 +27,25 @@ namespace {
 // wait spins.
 constexpr std::int64_t kWakeUpMarginNs = 3'000'000;
 
-}  // namespace
+class WaitableTimerSleeper final : public Sleeper {
+ public:
+  WaitableTimerSleeper();
+  ~WaitableTimerSleeper() override;
+  WaitableTimerSleeper(const WaitableTimerSleeper&) = delete;
+  WaitableTimerSleeper& operator=(const WaitableTimerSleeper&) = delete;
 
-SystemSleeper::SystemSleeper() {
+  void SleepUntil(std::int64_t deadlineNs) override;
+  std::int64_t WakeUpMarginNs() const override { return kWakeUpMarginNs; }
+  void BeginPreciseSleeps() override;
+  void EndPreciseSleeps() override;
+
+ private:
+  HANDLE timer_ = nullptr;
+  bool highResolution_ = false;
+  bool finerSystemTimer_ = false;  // timeBeginPeriod(1) is in force
+};
+
+WaitableTimerSleeper::WaitableTimerSleeper() {
   // A high-resolution timer wakes within a fraction of a millisecond without
   // touching the system-wide timer; Windows before 10 1803 refuses the flag.
   timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
@@ -37,12 +55,12 @@ SystemSleeper::SystemSleeper() {
     throw Failure("cannot make a timer for the answer's steps: " + win32::LastSystemErrorText());
 }
 
-SystemSleeper::~SystemSleeper() {
+WaitableTimerSleeper::~WaitableTimerSleeper() {
   EndPreciseSleeps();
   CloseHandle(timer_);
 }
 
-void SystemSleeper::SleepUntil(std::int64_t deadlineNs) {
+void WaitableTimerSleeper::SleepUntil(std::int64_t deadlineNs) {
   // The timer counts in 100 ns units on its own clock: a wake-up a hair
   // before the deadline on QueryPerformanceCounter sleeps the rest again.
   for (std::int64_t left = deadlineNs - MonotonicNanoseconds(); left > 0;
@@ -55,9 +73,7 @@ void SystemSleeper::SleepUntil(std::int64_t deadlineNs) {
   }
 }
 
-std::int64_t SystemSleeper::WakeUpMarginNs() const { return kWakeUpMarginNs; }
-
-void SystemSleeper::BeginPreciseSleeps() {
+void WaitableTimerSleeper::BeginPreciseSleeps() {
   // An ordinary timer wakes on the system's tick, 15.6 ms by default: for
   // the answer only (it costs the whole machine power) the tick is made
   // 1 ms, and put back after.
@@ -65,10 +81,14 @@ void SystemSleeper::BeginPreciseSleeps() {
   finerSystemTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 
-void SystemSleeper::EndPreciseSleeps() {
+void WaitableTimerSleeper::EndPreciseSleeps() {
   if (!finerSystemTimer_) return;
   timeEndPeriod(1);
   finerSystemTimer_ = false;
 }
+
+}  // namespace
+
+std::unique_ptr<Sleeper> MakeSystemSleeper() { return std::make_unique<WaitableTimerSleeper>(); }
 
 }  // namespace quorvane

@@ -94,7 +94,7 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
           results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(), errors.end());
         });
     results.loadFloorLatenessUs = floor.Finish().latenessUs;
-    results.loadClass = ClassAnswered(program.Errors());
+    results.loadClass = ClassAnswered(program.Errors(), options.wine);
   }
   judge.Update();
   const supervisor::Tally& after = judge.Totals();

@@ -49,10 +49,10 @@ std::string ServiceGrantNote(const std::vector<std::string>& wrapper) {
          "with the benchmark's limits";
 }
 
-std::string ClassAnswered(const std::string& standardError) {
+std::string ClassAnswered(const std::string& standardError, bool windows) {
   const std::string told = "answering in the normal scheduling class: ";
   const auto at = standardError.find(told);
-  if (at == std::string::npos) return "real-time";
+  if (at == std::string::npos) return windows ? "time-critical thread priority" : "real-time";
   const auto end = standardError.find('\n', at);
   return "normal (" + standardError.substr(at + told.size(), end - at - told.size()) + ")";
 }

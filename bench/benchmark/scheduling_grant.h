@@ -20,7 +20,9 @@ std::vector<std::string> AsTheService();
 std::string ServiceGrantNote(const std::vector<std::string>& wrapper);
 
 // Which class a program answered in, from what it said on standard error:
-// it tells once when it was refused a real-time class.
-std::string ClassAnswered(const std::string& standardError);
+// it tells once when it was refused a real-time class. A Windows program
+// raises its thread's priority instead (which Wine may not pass on to
+// Linux's scheduler).
+std::string ClassAnswered(const std::string& standardError, bool windows);
 
 }  // namespace quorvane::bench

@@ -49,7 +49,7 @@ void TimeServiceUnderLoad(const Options& options, Results& results) {
   results.serviceLoadRun = true;
   results.serviceLoadAnswers = tally.answers;
   results.serviceLoadFaults = tally.malformed + tally.unrequested + tally.strayWrites + tally.missing;
-  results.serviceClass = ClassAnswered(program.Errors());
+  results.serviceClass = ClassAnswered(program.Errors(), false);
 }
 
 }  // namespace quorvane::bench

@@ -23,7 +23,7 @@ struct SleepFloor::Shared {
   static constexpr int kCapacity = 1200;  // twenty minutes of wake-ups
   std::atomic<int> count{0};
   std::atomic<bool> realtime{false};
-  std::int64_t latenessNs[kCapacity];
+  std::int64_t latenessNs[kCapacity]{};
 };
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <memory>
 
 #include "core/poll_and_answer/answer_priority.h"
 
@@ -12,15 +12,6 @@ namespace quorvane {
 // limit RLIMIT_RTPRIO allows it (the service's unit grants 1); refused
 // otherwise. Windows: THREAD_PRIORITY_TIME_CRITICAL, the highest of its
 // process's class.
-class ThreadPriority final : public AnswerPriority {
- public:
-  std::string Raise() override;
-  void Restore() override;
-
- private:
-  bool raised_ = false;
-  int previousPolicy_ = 0;  // Linux: the policy and priority to go back to
-  int previousPriority_ = 0;
-};
+std::unique_ptr<AnswerPriority> MakeThreadPriority();
 
 }  // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "core/poll_and_answer/thread_priority.h"
 
@@ -13,9 +14,18 @@ constexpr int kRealtimePriority = 1;
 
 bool IsRealtime(int policy) { return policy == SCHED_FIFO || policy == SCHED_RR; }
 
-}  // namespace
+class RealtimeClass final : public AnswerPriority {
+ public:
+  std::string Raise() override;
+  void Restore() override;
 
-std::string ThreadPriority::Raise() {
+ private:
+  bool raised_ = false;
+  int previousPolicy_ = SCHED_OTHER;  // the class and priority to go back to
+  int previousPriority_ = 0;
+};
+
+std::string RealtimeClass::Raise() {
   // On Linux these calls with pid 0 act on the calling thread alone.
   int policy = sched_getscheduler(0);
   if (policy < 0) return std::string("cannot read the scheduling class: ") + std::strerror(errno);
@@ -36,7 +46,7 @@ std::string ThreadPriority::Raise() {
   return "";
 }
 
-void ThreadPriority::Restore() {
+void RealtimeClass::Restore() {
   if (!raised_) return;
   raised_ = false;
   sched_param previous{};
@@ -44,5 +54,9 @@ void ThreadPriority::Restore() {
   // Leaving a real-time class is always allowed.
   sched_setscheduler(0, previousPolicy_, &previous);
 }
+
+}  // namespace
+
+std::unique_ptr<AnswerPriority> MakeThreadPriority() { return std::make_unique<RealtimeClass>(); }
 
 }  // namespace quorvane

@@ -1,11 +1,25 @@
 #include <windows.h>
 
+#include <memory>
+
 #include "common/windows_text.h"
 #include "core/poll_and_answer/thread_priority.h"
 
 namespace quorvane {
 
-std::string ThreadPriority::Raise() {
+namespace {
+
+class TimeCriticalThread final : public AnswerPriority {
+ public:
+  std::string Raise() override;
+  void Restore() override;
+
+ private:
+  bool raised_ = false;
+  int previousPriority_ = THREAD_PRIORITY_NORMAL;
+};
+
+std::string TimeCriticalThread::Raise() {
   HANDLE thread = GetCurrentThread();
   const int previous = GetThreadPriority(thread);
   if (previous == THREAD_PRIORITY_ERROR_RETURN)
@@ -17,10 +31,14 @@ std::string ThreadPriority::Raise() {
   return "";
 }
 
-void ThreadPriority::Restore() {
+void TimeCriticalThread::Restore() {
   if (!raised_) return;
   raised_ = false;
   SetThreadPriority(GetCurrentThread(), previousPriority_);
 }
+
+}  // namespace
+
+std::unique_ptr<AnswerPriority> MakeThreadPriority() { return std::make_unique<TimeCriticalThread>(); }
 
 }  // namespace quorvane

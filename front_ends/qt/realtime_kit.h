@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/poll_and_answer/answer_priority.h"
@@ -20,7 +21,7 @@ class RealtimeKitPriority final : public AnswerPriority {
   void Restore() override;
 
  private:
-  ThreadPriority own_;
+  std::unique_ptr<AnswerPriority> own_ = MakeThreadPriority();
   // Why RealtimeKit cannot help: set once, and it is not asked again.
   std::string kitRefusal_;
   bool viaKit_ = false;  // this answer's class came from RealtimeKit

@@ -52,7 +52,7 @@ std::string AskRealtimeKit() {
 }  // namespace
 
 std::string RealtimeKitPriority::Raise() {
-  std::string own = own_.Raise();
+  std::string own = own_->Raise();
   if (own.empty()) return "";
   const int policy = sched_getscheduler(0);
   if (kitRefusal_.empty()) kitRefusal_ = AskRealtimeKit();
@@ -63,7 +63,7 @@ std::string RealtimeKitPriority::Raise() {
 }
 
 void RealtimeKitPriority::Restore() {
-  own_.Restore();
+  own_->Restore();
   if (!viaKit_) return;
   viaKit_ = false;
   sched_param normal{};

@@ -48,7 +48,7 @@ QWidget* MakeControl(QWidget* parent, const status_window::Control& control) {
 StatusWindow::StatusWindow(PortIo& port, const Clock& clock)
     : pollTimer_(new WindowTimer(status_window::kPollTimer.interval, this)),
       stop_(new StopNotifier(this)),
-      life_(*this, *this, port, clock, sleeper_, priority_) {
+      life_(*this, *this, port, clock, *sleeper_, priority_) {
   setObjectName(QStringLiteral("statusWindow"));
   setWindowTitle(QString::fromLatin1(status_window::kCaption));
   setWindowIcon(MeasuringScreenIcon());

@@ -58,7 +58,7 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
   WindowTimer* pollTimer_;
   StopNotifier* stop_;  // SIGTERM, SIGINT, SIGHUP: handled as a close
   bool fontsChosen_ = false;
-  SystemSleeper sleeper_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
   RealtimeKitPriority priority_;
   ProgramLife life_;
 };

@@ -29,7 +29,7 @@ class TextFrontEnd final : public Display, public EventLoop {
  public:
   TextFrontEnd(PortIo& port, const Clock& clock)
       : clock_(clock),
-        life_(*this, *this, port, clock, sleeper_, priority_),
+        life_(*this, *this, port, clock, *sleeper_, *priority_),
         pollTimer_(status_window::kPollTimer.interval) {}
 
   ProgramLife& Life() { return life_; }
@@ -75,10 +75,10 @@ class TextFrontEnd final : public Display, public EventLoop {
   }
 
   const Clock& clock_;
-  SystemSleeper sleeper_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
   // The service's unit lets it take the real-time class for the answers
   // (LimitRTPRIO=1); run by hand, it answers in the normal class and says so.
-  ThreadPriority priority_;
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
   TickTimer pollTimer_;
   ConsoleWait wait_{pollTimer_};

@@ -62,8 +62,8 @@ class StatusWindow final : public Window, public EventLoop {
   Font statusFont_;
   bool ending_ = false;  // the message loop has been told to end
   TickTimer pollTimer_;
-  SystemSleeper sleeper_;
-  ThreadPriority priority_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
 };
 

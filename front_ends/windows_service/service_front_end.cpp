@@ -13,7 +13,7 @@ ServiceFrontEnd::ServiceFrontEnd(PortIo& port, const Clock& clock, ServiceStatus
       log_(log),
       stopAsked_(stopAsked),
       pollTimer_(status_window::kPollTimer.interval),
-      life_(*this, *this, port, clock, sleeper_, priority_) {}
+      life_(*this, *this, port, clock, *sleeper_, *priority_) {}
 
 void ServiceFrontEnd::SetControlText(std::size_t control, const std::string& text) {
   log_.Information(std::string(status_window::FieldName(status_window::kControls[control].shows)) + ": " +

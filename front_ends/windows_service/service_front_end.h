@@ -46,8 +46,8 @@ class ServiceFrontEnd final : public Display, public EventLoop {
   EventLog& log_;
   HANDLE stopAsked_;
   TickTimer pollTimer_;
-  SystemSleeper sleeper_;
-  ThreadPriority priority_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
   bool ended_ = false;
   int exitStatus_ = 0;

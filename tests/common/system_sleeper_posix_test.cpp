@@ -27,8 +27,8 @@ TEST(SystemSleeperPosix, ASignalDuringTheSleepPutsItBackToSleepUntilTheDeadline)
   // An alarm every 50 ms from 50 ms on: several land inside the sleep.
   itimerval every50ms{{0, 50000}, {0, 50000}};
   ASSERT_EQ(setitimer(ITIMER_REAL, &every50ms, nullptr), 0);
-  SystemSleeper sleeper;
-  sleeper.SleepUntil(deadline);
+  const auto sleeper = MakeSystemSleeper();
+  sleeper->SleepUntil(deadline);
   const std::int64_t woke = MonotonicNanoseconds();
   itimerval off{};
   setitimer(ITIMER_REAL, &off, nullptr);

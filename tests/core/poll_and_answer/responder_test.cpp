@@ -259,9 +259,9 @@ TEST(ResponderRealClock, StepsLastAboutOneSecond) {
   port.status = 0x10;
   port.onWrite = [&] { writesNs.push_back(clock.MonotonicNanoseconds()); };
   FakeDisplay display{events};
-  SystemSleeper sleeper;
+  const auto sleeper = MakeSystemSleeper();
   FakePriority priority;
-  Responder responder{port, display, clock, sleeper, priority};
+  Responder responder{port, display, clock, *sleeper, priority};
   // The answer's start lies between this reading and the first write's.
   const std::int64_t before = clock.MonotonicNanoseconds();
   responder.PollRequestLine();
