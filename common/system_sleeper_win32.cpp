@@ -45,11 +45,12 @@ class WaitableTimerSleeper final : public Sleeper {
   bool finerSystemTimer_ = false;  // timeBeginPeriod(1) is in force
 };
 
-WaitableTimerSleeper::WaitableTimerSleeper() {
-  // A high-resolution timer wakes within a fraction of a millisecond without
-  // touching the system-wide timer; Windows before 10 1803 refuses the flag.
-  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-  highResolution_ = timer_ != nullptr;
+// A high-resolution timer wakes within a fraction of a millisecond without
+// touching the system-wide timer; Windows before 10 1803 refuses the flag.
+WaitableTimerSleeper::WaitableTimerSleeper()
+    : timer_(
+          CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)),
+      highResolution_(timer_ != nullptr) {
   if (!highResolution_) timer_ = CreateWaitableTimerW(nullptr, FALSE, nullptr);
   if (timer_ == nullptr)
     throw Failure("cannot make a timer for the answer's steps: " + win32::LastSystemErrorText());
