@@ -15,7 +15,8 @@ namespace quorvane::bench {
 
 using namespace std::chrono_literals;
 
-void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& results) {
+void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& results,
+                 std::optional<ProgramUnderTest>& floorWindow) {
   // Idle: no request. The bench's own minimal timerfd loop ticks half a
   // second out of phase with the program's, so neither wakes the other's
   // core; at each of its ticks it reads the record, and does nothing else.
@@ -26,14 +27,14 @@ void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& res
   // does: its first poll says it ticks, and its polls over the span are the
   // floor under the poll timer's periods, which under Wine a bare timerfd loop is
   // not (Wine's timer and message wait lie between the kernel and a tick).
-  std::optional<ProgramUnderTest> floorWindow;
   if (!options.floorProgram.empty()) {
     floorWindow.emplace(options.floorProgram, options.libraryFolder, options.wine);
     floorWindow->Start();
     if (options.wine && !floorWindow->WaitFor(IsPoll, StartLimit(options, 5s))) {
       results.notes.push_back("the minimal program never polled, so the run has no floor window: " +
                               floorWindow->Errors());
-      floorWindow.reset();
+      // Under Wine the minimal program stays for the held request, its floor.
+      if (!options.wine) floorWindow.reset();
     } else {
       std::this_thread::sleep_for(options.wine ? 1500ms : StartLimit(options, 2s));
     }
@@ -80,7 +81,8 @@ void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& res
     if (!floorWindow->Running())
       results.notes.push_back("the minimal program ended during the idle span: " + floorWindow->Errors());
   }
-  floorWindow.reset();
+  // Under Wine the minimal program stays for the held request, its floor.
+  if (!options.wine) floorWindow.reset();
   results.idleSeconds = span;
   if (cpu0 && cpu1) results.idleCpuPercent = (*cpu1 - *cpu0) / span * 100.0;
   if (sched0 && sched1) results.idleScheduledPercent = (*sched1 - *sched0) / span * 100.0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "bench/benchmark/answer_judge.h"
@@ -15,6 +16,7 @@
 #include "bench/benchmark/program_under_test.h"
 #include "bench/benchmark/record_timing.h"
 #include "bench/benchmark/results.h"
+#include "bench/benchmark/single_requests.h"
 #include "port_libraries/simulated/simulated_port_layout.h"
 
 namespace quorvane::bench {
@@ -23,16 +25,19 @@ namespace quorvane::bench {
 void TimeStartUps(const Options& options, Results& results);
 // No request for options.idleSeconds: the idle CPU, the memory and the poll timer's
 // periods, beside the floor's.
-void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& results);
+// `floorWindow` is the minimal window beside the program; under Wine it
+// stays for the held request, where it is the floor again.
+void MeasureIdle(const Options& options, ProgramUnderTest& program, Results& results,
+                 std::optional<ProgramUnderTest>& floorWindow);
 // Single requests at phases spread over the tick: latency and step errors.
 void TimeSingleRequests(const Options& options, ProgramUnderTest& program, AnswerJudge& judge,
                         Results& results);
 // One request held through several answers.
-void TimeHeldRequest(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results);
+// Ends the floor window, if one is left.
+void TimeHeldRequest(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results,
+                     std::optional<ProgramUnderTest>& floorWindow);
 // Single requests with every CPU kept busy.
 void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results);
-
-inline bool IsPoll(const simport::Access& a) { return !a.write && a.port == simport::kStatusPort; }
 
 inline void Say(const std::string& text) { std::cerr << "[bench] " << text << std::endl; }
 

@@ -12,6 +12,8 @@
 #include "bench/benchmark/floor.h"
 #include "bench/benchmark/measurement_phases.h"
 #include "bench/benchmark/process_usage.h"
+#include "bench/benchmark/scheduling_grant.h"
+#include "bench/benchmark/service_under_load.h"
 
 namespace quorvane::bench {
 
@@ -53,19 +55,22 @@ void Measure(const Options& options, Results& results) {
   TimeStartUps(options, results);
 
   ProgramUnderTest program(options.program, options.libraryFolder, options.wine);
+  if (!options.wine) program.RunUnder(AsAnOrdinaryUser());
   program.Start();
   if (!program.WaitFor(IsPoll, StartLimit(options, 5s)))
     throw std::runtime_error("the program never polled:\n" + program.Errors());
   std::this_thread::sleep_for(1500ms);  // let start-up work settle
 
-  MeasureIdle(options, program, results);
+  std::optional<ProgramUnderTest> floorWindow;
+  MeasureIdle(options, program, results, floorWindow);
 
   // Every answer from here on is judged by the supervisor's checker; the
   // edge timing comes from the answers it judged.
   AnswerJudge judge(program);
 
   TimeSingleRequests(options, program, judge, results);
-  TimeHeldRequest(options, program, judge, results);
+  TimeHeldRequest(options, program, judge, results, floorWindow);
+  results.loadQuietEnd = LoadAverage();
   if (options.loadedSequences > 0) TimeUnderLoad(options, program, judge, results);
   judge.Finish();
   results.verdicts = judge.Totals();
@@ -73,6 +78,7 @@ void Measure(const Options& options, Results& results) {
   if (const auto peak = PeakResidentKiB(program.Pid()))
     results.peakRssMiB = static_cast<double>(*peak) / 1024.0;
   results.lost = program.Lost();
+  if (options.loadedSequences > 0 && !options.wine) TimeServiceUnderLoad(options, results);
   results.loadAfter = LoadAverage();
   if (!program.Running()) results.notes.push_back("the program ended during the run: " + program.Errors());
 }

@@ -90,6 +90,7 @@ void ProgramUnderTest::Start() {
   const char* wineFromEnvironment = std::getenv("WINE");
   std::string wine = wineFromEnvironment && *wineFromEnvironment ? wineFromEnvironment : "wine";
   std::vector<char*> argv;
+  for (std::string& word : wrapper_) argv.push_back(word.data());
   if (wine_) argv.push_back(wine.data());
   argv.push_back(program.data());
   argv.push_back(nullptr);

@@ -31,6 +31,10 @@ class ProgramUnderTest {
   ProgramUnderTest(const ProgramUnderTest&) = delete;
   ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
+  // Starts the program through `wrapper` (a command that sets up and then
+  // executes the rest, as prlimit and setpriv do, so the pid stays the
+  // program's); none by default.
+  void RunUnder(std::vector<std::string> wrapper) { wrapper_ = std::move(wrapper); }
   // Starts the program; StartNs() is the monotonic time just before.
   void Start();
   pid_t Pid() const { return pid_; }
@@ -51,6 +55,7 @@ class ProgramUnderTest {
  private:
   std::string program_, libraryFolder_;
   bool wine_;
+  std::vector<std::string> wrapper_;
   std::filesystem::path folder_;
   std::unique_ptr<simport::SimulatedPort> port_;
   std::unique_ptr<simport::AccessReader> reader_;

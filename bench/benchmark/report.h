@@ -2,6 +2,7 @@
 
 // The benchmark's results as a table (printed as Markdown) and as JSON.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@ namespace quorvane::bench {
 struct Row {
   std::string measure, value, target, floor, ratio, holds;
 };
+
+// Answers a step-error figure needs before it is judged: idle, and under
+// load for the service's program.
+inline constexpr std::size_t kAnswersToJudge = 20;
+inline constexpr std::size_t kLoadedAnswersToJudge = 5;
+
+// Whether someone else's work kept the machine busy during the quiet
+// phases (by the load average): such a run's figures are not judged.
+bool Busy(const Results& results);
 
 std::vector<Row> Table(const Results& results);
 void PrintTable(const Results& results, const std::vector<Row>& rows);

@@ -11,55 +11,14 @@
 #include "bench/benchmark/measurement_phases.h"
 #include "bench/benchmark/process_usage.h"
 #include "bench/benchmark/record_timing.h"
+#include "bench/benchmark/scheduling_grant.h"
+#include "bench/benchmark/sleep_floor.h"
 
 namespace quorvane::bench {
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// From now to a time of the port's record (negative when it has passed).
-std::chrono::nanoseconds SinceNow(std::uint64_t timeNs) {
-  return std::chrono::nanoseconds(static_cast<std::int64_t>(timeNs) -
-                                  static_cast<std::int64_t>(simport::NowNs()));
-}
-
-// Raises `count` single requests, each at its own phase of the tick, and
-// sleeps through each answer, so this side takes no CPU time from the
-// program while it times its steps; `judged` gets every answer judged.
-void AnswerSingleRequests(ProgramUnderTest& program, AnswerJudge& judge, int count, bool timeLatency,
-                          Results& results,
-                          const std::function<void(const supervisor::JudgedAnswer&)>& judged) {
-  for (int i = 0; i < count; ++i) {
-    const auto poll = program.WaitFor(IsPoll, 3s);
-    if (!poll) throw std::runtime_error("the program stopped polling");
-    const auto offset = std::chrono::milliseconds(100 + 800 * i / count);
-    std::this_thread::sleep_for(SinceNow(poll->timeNs) + offset);
-    const std::size_t answersBefore = judge.Answers().size();
-    judge.RaiseRequest();
-    const auto raisedNs = simport::NowNs();
-    const auto first = program.WaitFor(simport::IsWriteTo(simport::kControlPort), 3s);
-    judge.DropRequest();
-    if (!first) {
-      // The checker counts it as missing; a run under load goes on.
-      judge.Update();
-      continue;
-    }
-    if (timeLatency) results.raiseToEdgeMs.push_back(Ms(raisedNs, first->timeNs));
-    std::this_thread::sleep_for(3100ms);
-    judge.Update();
-    for (int e = 0; e < 3 && judge.AnswerRunning(); ++e) {
-      program.WaitFor(simport::IsWriteTo(simport::kControlPort), 2s);
-      judge.Update();
-    }
-    for (std::size_t k = answersBefore; k < judge.Answers().size(); ++k) {
-      const supervisor::JudgedAnswer& answer = judge.Answers()[k];
-      if (timeLatency && answer.pollNs)
-        results.pollToEdgeUs.push_back(Ms(*answer.pollNs, answer.writeNs[0]) * 1000.0);
-      judged(answer);
-    }
-  }
-}
 
 }  // namespace
 
@@ -70,8 +29,10 @@ void TimeSingleRequests(const Options& options, ProgramUnderTest& program, Answe
   Say("timing " + std::to_string(options.sequences) + " single requests");
   const auto switches0 = InvoluntarySwitches(program.Pid());
   const auto machine0 = MachineCpuTicks();
+  SleepFloor idleFloor(false);
   AnswerSingleRequests(program, judge, options.sequences, true, results,
                        [&](const supervisor::JudgedAnswer& answer) { AddStepErrors(answer, results); });
+  results.sleepFloorLatenessUs = idleFloor.Finish().latenessUs;
 
   const auto switches1 = InvoluntarySwitches(program.Pid());
   if (switches0 && switches1) results.switchesInAnswers = *switches1 - *switches0;
@@ -81,14 +42,16 @@ void TimeSingleRequests(const Options& options, ProgramUnderTest& program, Answe
                                     static_cast<double>(machine1.total - machine0.total);
 }
 
-void TimeHeldRequest(const Options& options, ProgramUnderTest& program, AnswerJudge& judge,
-                     Results& results) {
+void TimeHeldRequest(const Options& options, ProgramUnderTest& program, AnswerJudge& judge, Results& results,
+                     std::optional<ProgramUnderTest>& floorWindow) {
   // One request held through several answers: CPU while answering back to
   // back, and the gap from one answer's end to the next one's start.
   Say("holding a request for " + std::to_string(options.heldAnswers) + " answers");
   program.WaitFor(IsPoll, 3s);
   const std::size_t heldFrom = judge.Answers().size();
   const auto heldCpu0 = CpuSeconds(program.Pid());
+  const auto heldFloorWindow0 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+  SleepFloor heldFloor(false);
   const auto h0 = simport::NowNs();
   judge.RaiseRequest();
   const auto heldDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(5 * options.heldAnswers);
@@ -103,6 +66,11 @@ void TimeHeldRequest(const Options& options, ProgramUnderTest& program, AnswerJu
   }
   const auto heldCpu1 = CpuSeconds(program.Pid());
   const double heldSpan = Ms(h0, simport::NowNs()) / 1000.0;
+  results.heldFloorCpuPercent = heldFloor.Finish().cpuPercent;
+  if (const auto heldFloorWindow1 = floorWindow ? ScheduledSeconds(floorWindow->Pid()) : std::nullopt;
+      heldFloorWindow0 && heldFloorWindow1)
+    results.heldFloorWindowCpuPercent = (*heldFloorWindow1 - *heldFloorWindow0) / heldSpan * 100.0;
+  floorWindow.reset();
   judge.DropRequest();
   if (heldCpu0 && heldCpu1) results.heldCpuPercent = (*heldCpu1 - *heldCpu0) / heldSpan * 100.0;
   for (std::size_t k = heldFrom; k < judge.Answers().size(); ++k) {
@@ -130,11 +98,14 @@ void TimeUnderLoad(const Options& options, ProgramUnderTest& program, AnswerJudg
       return;
     }
     std::this_thread::sleep_for(1s);  // every worker running
+    SleepFloor floor(false);
     AnswerSingleRequests(
         program, judge, options.loadedSequences, false, results, [&](const supervisor::JudgedAnswer& answer) {
           const std::vector<double> errors = StepErrorsUs(answer);
           results.loadStepErrorUs.insert(results.loadStepErrorUs.end(), errors.begin(), errors.end());
         });
+    results.loadFloorLatenessUs = floor.Finish().latenessUs;
+    results.loadClass = ClassAnswered(program.Errors(), options.wine);
   }
   judge.Update();
   const supervisor::Tally& after = judge.Totals();

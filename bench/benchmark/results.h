@@ -54,7 +54,30 @@ struct Results {
   std::uint64_t switchesInAnswers = 0;
   double stealPercentInAnswers = 0;
   double probeMaxGapUs = 0, probeGapsPerSecond = 0, probeSeconds = 0;
+  // The floor under the answer: a minimal program sleeping to absolute
+  // deadlines a second apart (sleep_floor.h) beside the program: how late
+  // it woke during the single answers (normal class), and its CPU over the
+  // held request (negative: not run).
+  std::vector<double> sleepFloorLatenessUs;
+  double heldFloorCpuPercent = -1;
+  // Under Wine, the minimal Windows program's CPU over the held request
+  // (negative: not run).
+  double heldFloorWindowCpuPercent = -1;
+  // Under load: the class the program answered in, and the sleep floor's
+  // wake-ups beside it in the normal class.
+  std::string loadClass;
+  std::vector<double> loadFloorLatenessUs;
+  // The text front end as the systemd service runs it (LimitRTPRIO=1),
+  // single requests under the same load, beside the sleep floor in the
+  // real-time class.
+  bool serviceLoadRun = false;
+  std::string serviceClass;
+  std::vector<double> serviceLoadStepErrorUs, serviceLoadFloorLatenessUs;
+  int serviceLoadAnswers = 0, serviceLoadFaults = 0;
   double loadBefore = 0, loadAfter = 0;
+  // The load average when the quiet phases ended, before the run under load
+  // (which adds its own): with loadBefore, whether the machine was busy.
+  double loadQuietEnd = 0;
   std::uint64_t lost = 0;
   std::vector<std::string> notes;
 };

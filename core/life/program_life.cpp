@@ -46,16 +46,25 @@ void Display::ShowFailureBox(const std::string&) {}
 
 void Display::TellPortChoice(const std::string& why) { WriteErrorLine(ErrorLine(why)); }
 
-ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock)
-    : ProgramLife(static_cast<Display&>(window), loop, port, clock) {
+ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock, Sleeper& sleeper,
+                         AnswerPriority& priority)
+    : ProgramLife(static_cast<Display&>(window), loop, port, clock, sleeper, priority) {
   window_ = &window;
 }
 
-ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock)
-    : display_(display), window_(nullptr), loop_(loop), port_(port), clock_(clock) {
+ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock,
+                         Sleeper& sleeper, AnswerPriority& priority)
+    : display_(display),
+      window_(nullptr),
+      loop_(loop),
+      port_(port),
+      clock_(clock),
+      sleeper_(sleeper),
+      priority_(priority) {
   // The usual port until the start-up has chosen one; a tick before the
   // start-up (only tests drive the timer so) polls it.
-  responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, port_map::kBase);
+  responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, sleeper_,
+                     static_cast<AnswerPriority&>(*this), port_map::kBase);
   for (std::size_t i = 0; i < texts_.size(); ++i) texts_[i] = status_window::kControls[i].initialText;
 }
 
@@ -72,7 +81,8 @@ bool ProgramLife::Start() {
         loop_.StartTimer();
         const ChosenPort chosen = StartUp(port_, *this, clock_);
         if (!chosen.why.empty()) display_.TellPortChoice(chosen.why);
-        responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, chosen.base);
+        responder_.emplace(port_, static_cast<StatusDisplay&>(*this), clock_, sleeper_,
+                           static_cast<AnswerPriority&>(*this), chosen.base);
       },
       "the start-up failed for an unknown reason");
   // After a failed start-up the window is never shown.
@@ -130,6 +140,19 @@ void ProgramLife::Show(status_window::StatusField field, const std::string& text
   texts_[control] = text;
   display_.SetControlText(control, text);
 }
+
+std::string ProgramLife::Raise() {
+  std::string refusal = priority_.Raise();
+  // Every answer asks again (a limit may be raised while the program runs),
+  // but says so only once: an answer a second would flood the journal.
+  if (!refusal.empty() && !refusalTold_) {
+    refusalTold_ = true;
+    display_.WriteErrorLine(ErrorLine("answering in the normal scheduling class: " + refusal));
+  }
+  return refusal;
+}
+
+void ProgramLife::Restore() { priority_.Restore(); }
 
 template <typename Work>
 bool ProgramLife::Guarded(const Work& work, const char* unknown) {

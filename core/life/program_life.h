@@ -11,7 +11,9 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/sleeper.h"
 #include "core/life/front_end.h"
+#include "core/poll_and_answer/answer_priority.h"
 #include "core/poll_and_answer/responder.h"
 #include "core/status_window/status_display.h"
 #include "core/status_window/window_description.h"
@@ -21,12 +23,15 @@ namespace quorvane {
 
 // The status window's state and handlers: the
 // texts of its controls, the tick handler and the OK button's click.
-class ProgramLife final : private StatusDisplay {
+class ProgramLife final : private StatusDisplay, private AnswerPriority {
  public:
   // Everything is kept by reference and must outlive the life; the front
   // end may own it. A front end with a window passes it as its display.
-  ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock);
-  ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock);
+  // The answer sleeps between its steps on `sleeper`, raised by `priority`.
+  ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock, Sleeper& sleeper,
+              AnswerPriority& priority);
+  ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock, Sleeper& sleeper,
+              AnswerPriority& priority);
   ProgramLife(const ProgramLife&) = delete;
   ProgramLife& operator=(const ProgramLife&) = delete;
   ~ProgramLife() override = default;
@@ -71,6 +76,11 @@ class ProgramLife final : private StatusDisplay {
   void SetLastRequestText(const std::string& text) override;
   void Show(status_window::StatusField field, const std::string& text);
 
+  // The front end's answer priority; the first refusal is told on the
+  // error line, once, and the answers go on in the normal class.
+  std::string Raise() override;
+  void Restore() override;
+
   // Runs `work`; any exception stops the timer and is reported (`unknown`
   // names one that says nothing). Returns whether `work` succeeded.
   template <typename Work>
@@ -82,12 +92,15 @@ class ProgramLife final : private StatusDisplay {
   EventLoop& loop_;
   PortIo& port_;
   const Clock& clock_;
+  Sleeper& sleeper_;
+  AnswerPriority& priority_;
   // On the usual port, then on the one the start-up chose.
   std::optional<Responder> responder_;
   std::array<std::string, status_window::kControls.size()> texts_;
   bool ticking_ = false;
   bool failed_ = false;
   bool stopAsked_ = false;  // during a tick: to end once it is over
+  bool refusalTold_ = false;
 };
 
 }  // namespace quorvane

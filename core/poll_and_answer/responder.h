@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "common/clock.h"
+#include "common/sleeper.h"
+#include "core/poll_and_answer/answer_priority.h"
 #include "core/status_window/status_display.h"  // and the status texts
 #include "port/port_io.h"
 #include "port/port_map.h"
@@ -14,13 +16,15 @@ namespace quorvane {
 // Everything runs on the window's one thread and blocks it: an answer takes
 // about three seconds, during which the caller's event loop is not serviced.
 // The request is level-triggered: every poll that finds the line raised runs
-// a whole new answer.
+// a whole new answer. The thread sleeps through most of each step and
+// spins on the clock only for its last stretch, in the class `priority`
+// raises it to for the answer.
 class Responder {
  public:
-  // The port, the display and the clock are kept by reference and must
-  // outlive the responder; `portBase` is the port's first register.
-  Responder(PortIo& port, StatusDisplay& display, const Clock& clock,
-            std::int16_t portBase = port_map::kBase);
+  // Everything is kept by reference and must outlive the responder;
+  // `portBase` is the port's first register.
+  Responder(PortIo& port, StatusDisplay& display, const Clock& clock, Sleeper& sleeper,
+            AnswerPriority& priority, std::int16_t portBase = port_map::kBase);
 
   // The tick handler of the poll timer: one poll.
   void OnPollTick();
@@ -35,9 +39,10 @@ class Responder {
   // does not lengthen the steps after it.
   void SendAnswer();
 
-  // Busy-waits until the next step of the running answer is due, one second
-  // after the step before was due, on the monotonic clock: without sleeping
-  // and without handing control back to any event loop.
+  // Blocks until the next step of the running answer is due, one second
+  // after the step before was due, on the monotonic clock, without handing
+  // control back to any event loop: sleeps until the sleeper's wake-up
+  // margin before the due time, then reads the clock until it is reached.
   void WaitUntilDue();
 
   // Whether the last poll found the request line raised.
@@ -47,6 +52,8 @@ class Responder {
   PortIo& port_;
   StatusDisplay& display_;
   const Clock& clock_;
+  Sleeper& sleeper_;
+  AnswerPriority& priority_;
   const std::int16_t portBase_;
   bool requestSeen_ = false;
   // When the next write of the running answer is due, in monotonic ns.

@@ -48,7 +48,7 @@ QWidget* MakeControl(QWidget* parent, const status_window::Control& control) {
 StatusWindow::StatusWindow(PortIo& port, const Clock& clock)
     : pollTimer_(new WindowTimer(status_window::kPollTimer.interval, this)),
       stop_(new StopNotifier(this)),
-      life_(*this, *this, port, clock) {
+      life_(*this, *this, port, clock, *sleeper_, priority_) {
   setObjectName(QStringLiteral("statusWindow"));
   setWindowTitle(QString::fromLatin1(status_window::kCaption));
   setWindowIcon(MeasuringScreenIcon());
@@ -59,10 +59,7 @@ StatusWindow::StatusWindow(PortIo& port, const Clock& clock)
   for (const status_window::Control& control : status_window::kControls)
     controls_.push_back(MakeControl(this, control));
 
-  const font_policy::WindowFonts fonts = font_policy::Choose(QtTextMeasurer(), DesktopFont(), kPixelsPerInch);
-  setFont(ToQFont(fonts.window));
   QWidget* statusLine = controls_[status_window::kStatusLine];
-  statusLine->setFont(ToQFont(fonts.statusLine));
   QPalette palette = statusLine->palette();
   const status_window::Rgb colour = status_window::kStatusLineColour;
   palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
@@ -74,6 +71,22 @@ StatusWindow::StatusWindow(PortIo& port, const Clock& clock)
   auto* ok = qobject_cast<QPushButton*>(controls_[status_window::DefaultButtonIndex()]);
   connect(ok, &QPushButton::clicked, this, &StatusWindow::OkClicked);
   connect(stop_, &StopNotifier::stopAsked, this, &StatusWindow::OnStopAsked);
+}
+
+void StatusWindow::showEvent(QShowEvent* event) {
+  // The fonts are chosen when the window first shows, not when it is made:
+  // fontconfig's first use and measuring the status line at some thirty
+  // sizes took 10 to 18 ms, which, done in the constructor, came before the
+  // start-up work and so before the first port write. Nothing is painted
+  // before the window shows.
+  if (!fontsChosen_) {
+    fontsChosen_ = true;
+    const font_policy::WindowFonts fonts =
+        font_policy::Choose(QtTextMeasurer(), DesktopFont(), kPixelsPerInch);
+    setFont(ToQFont(fonts.window));
+    controls_[status_window::kStatusLine]->setFont(ToQFont(fonts.statusLine));
+  }
+  QWidget::showEvent(event);
 }
 
 void StatusWindow::StartTimer() { pollTimer_->start(); }

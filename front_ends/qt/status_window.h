@@ -6,7 +6,9 @@
 #include <QWidget>
 
 #include "common/clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
+#include "front_ends/qt/realtime_kit.h"
 #include "port/port_io.h"
 
 namespace quorvane {
@@ -43,6 +45,7 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private slots:
   void OnPollTick();
@@ -54,6 +57,9 @@ class StatusWindow final : public QWidget, public Window, public EventLoop {
   std::vector<QWidget*> controls_;  // as in status_window::kControls
   WindowTimer* pollTimer_;
   StopNotifier* stop_;  // SIGTERM, SIGINT, SIGHUP: handled as a close
+  bool fontsChosen_ = false;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  RealtimeKitPriority priority_;
   ProgramLife life_;
 };
 

@@ -14,8 +14,10 @@
 #include "common/clock_text.h"
 #include "common/failure.h"
 #include "common/system_clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
 #include "core/life/tick_timer.h"
+#include "core/poll_and_answer/thread_priority.h"
 #include "core/status_window/window_description.h"
 #include "front_ends/text/console_wait.h"
 #include "port/inpout.h"
@@ -26,7 +28,9 @@ namespace {
 class TextFrontEnd final : public Display, public EventLoop {
  public:
   TextFrontEnd(PortIo& port, const Clock& clock)
-      : clock_(clock), life_(*this, *this, port, clock), pollTimer_(status_window::kPollTimer.interval) {}
+      : clock_(clock),
+        life_(*this, *this, port, clock, *sleeper_, *priority_),
+        pollTimer_(status_window::kPollTimer.interval) {}
 
   ProgramLife& Life() { return life_; }
 
@@ -71,6 +75,10 @@ class TextFrontEnd final : public Display, public EventLoop {
   }
 
   const Clock& clock_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  // The service's unit lets it take the real-time class for the answers
+  // (LimitRTPRIO=1); run by hand, it answers in the normal class and says so.
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
   TickTimer pollTimer_;
   ConsoleWait wait_{pollTimer_};

@@ -47,7 +47,8 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 }  // namespace
 
 StatusWindow::StatusWindow(PortIo& port, const Clock& clock)
-    : pollTimer_(status_window::kPollTimer.interval), life_(*this, *this, port, clock) {
+    : pollTimer_(status_window::kPollTimer.interval),
+      life_(*this, *this, port, clock, *sleeper_, *priority_) {
   // The buttons in the desktop's current style (the manifest asks for
   // Common Controls 6).
   INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};

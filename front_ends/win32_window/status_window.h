@@ -7,8 +7,10 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
 #include "core/life/tick_timer.h"
+#include "core/poll_and_answer/thread_priority.h"
 #include "core/status_window/window_description.h"
 #include "front_ends/win32_window/fonts.h"
 #include "port/port_io.h"
@@ -60,6 +62,8 @@ class StatusWindow final : public Window, public EventLoop {
   Font statusFont_;
   bool ending_ = false;  // the message loop has been told to end
   TickTimer pollTimer_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
 };
 

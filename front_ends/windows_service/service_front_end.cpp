@@ -13,7 +13,7 @@ ServiceFrontEnd::ServiceFrontEnd(PortIo& port, const Clock& clock, ServiceStatus
       events_(events),
       stopAsked_(stopAsked),
       pollTimer_(status_window::kPollTimer.interval),
-      life_(*this, *this, port, clock) {}
+      life_(*this, *this, port, clock, *sleeper_, *priority_) {}
 
 int ServiceFrontEnd::RunEventLoop() {
   // Started: the port library is loaded, the port marked and the restart

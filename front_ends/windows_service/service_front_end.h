@@ -6,8 +6,10 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/system_sleeper.h"
 #include "core/life/program_life.h"
 #include "core/life/tick_timer.h"
+#include "core/poll_and_answer/thread_priority.h"
 #include "front_ends/windows_service/service_events.h"
 #include "front_ends/windows_service/service_status.h"
 #include "port/port_io.h"
@@ -51,6 +53,8 @@ class ServiceFrontEnd final : public Display, public EventLoop {
   ServiceEvents& events_;
   HANDLE stopAsked_;
   TickTimer pollTimer_;
+  std::unique_ptr<Sleeper> sleeper_ = MakeSystemSleeper();
+  std::unique_ptr<AnswerPriority> priority_ = MakeThreadPriority();
   ProgramLife life_;
   bool ended_ = false;
   int exitStatus_ = 0;

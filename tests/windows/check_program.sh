@@ -15,9 +15,11 @@ subsystem=${2:-gui}
 objdump=i686-w64-mingw32-objdump
 headers=$("$objdump" -p "$exe") || { echo "FAIL: cannot read $exe"; exit 1; }
 
-# Every system DLL a bare Windows 7 has that a program like this may use.
+# Every system DLL a bare Windows 7 has that a program like this may use
+# (WINMM.dll: timeBeginPeriod, for the answer's sleeps where the system has
+# no high-resolution timer).
 allowed_dlls=(KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll msvcrt.dll ADVAPI32.dll SHELL32.dll
-  ole32.dll OLEAUT32.dll comdlg32.dll SHLWAPI.dll VERSION.dll WS2_32.dll UxTheme.dll SETUPAPI.dll)
+  ole32.dll OLEAUT32.dll comdlg32.dll SHLWAPI.dll VERSION.dll WS2_32.dll UxTheme.dll SETUPAPI.dll WINMM.dll)
 # Functions of later systems that a direct import would make Windows 7
 # refuse to start the program over.
 later_functions=(GetDpiForWindow AdjustWindowRectExForDpi GetDpiForSystem SystemParametersInfoForDpi

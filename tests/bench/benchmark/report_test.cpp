@@ -96,6 +96,63 @@ TEST(BenchReport, IdleCpuHoldsUpToOnePointThreeTimesItsFloorAndIsLeftOutWithoutO
   EXPECT_EQ(shared->ratio, "");
 }
 
+// Twenty idle answers whose steps are `errorUs` off, beside a sleep floor.
+Results Answered(int answers, double errorUs) {
+  Results r;
+  r.verdicts.answers = answers;
+  for (auto& step : r.stepErrorUs) step.assign(static_cast<std::size_t>(answers), errorUs);
+  r.sleepFloorLatenessUs = {60.0, 80.0, 400.0};
+  return r;
+}
+
+TEST(BenchReport, StepErrorIsJudgedOnlyFromEnoughAnswersOnAQuietMachine) {
+  const auto row = [](const Results& r) { return *Find(Table(r), "answer step error: max"); };
+  EXPECT_EQ(row(Answered(25, 1.5)).holds, "yes");
+  EXPECT_EQ(row(Answered(25, 1.5)).floor, "400.0 / 80.0 us (sleep alone: max / median)");
+  EXPECT_EQ(row(Answered(25, 2.5)).holds, "NO") << "a median over 2 us";
+  // Seven answers that meet the target say too few, not NO or yes.
+  EXPECT_EQ(row(Answered(7, 2.9)).holds, "too few samples (7 of 20)");
+  // Another's work beside the run: a figure that meets its target is not
+  // called held, one that misses it still says so.
+  Results busy = Answered(25, 1.5);
+  busy.loadQuietEnd = 2.5;
+  EXPECT_EQ(row(busy).holds, "busy: not judged");
+  busy.loadBefore = 3.0;
+  for (auto& step : busy.stepErrorUs) step.assign(25, 50.0);
+  EXPECT_EQ(row(busy).holds, "NO (busy)");
+  EXPECT_TRUE(Busy(busy));
+  EXPECT_FALSE(Busy(Answered(25, 1.5)));
+}
+
+TEST(BenchReport, HeldCpuAndTheServiceUnderLoadStandBesideTheirFloors) {
+  Results r = Answered(25, 1.0);
+  r.heldCpuPercent = 0.14;
+  r.heldFloorCpuPercent = 0.004;
+  const auto held = Find(Table(r), "CPU during a held request");
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->floor, "0.004 %");
+  EXPECT_EQ(held->ratio, "35.0 x");
+  EXPECT_EQ(held->holds, "yes");
+  r.heldCpuPercent = 93.8;
+  EXPECT_EQ(Find(Table(r), "CPU during a held request")->holds, "NO");
+
+  EXPECT_FALSE(Find(Table(r), "under load: step error max")) << "no service run, no row";
+  r.serviceLoadRun = true;
+  r.serviceClass = "real-time";
+  r.serviceLoadAnswers = 10;
+  r.serviceLoadStepErrorUs = {-3.0, 150.0, 20.0};
+  r.serviceLoadFloorLatenessUs = {50.0, 250.0};
+  const auto service = Find(Table(r), "under load: step error max");
+  ASSERT_TRUE(service);
+  EXPECT_NE(service->measure.find("class: real-time"), std::string::npos) << service->measure;
+  EXPECT_EQ(service->value, "150.0 us");
+  EXPECT_EQ(service->holds, "yes");
+  r.serviceLoadStepErrorUs.push_back(-4000.0);  // one step a scheduler tick early or late
+  EXPECT_EQ(Find(Table(r), "under load: step error max")->holds, "NO");
+  r.serviceLoadAnswers = 3;
+  EXPECT_EQ(Find(Table(r), "under load: step error max")->holds, "too few samples (3 of 5)");
+}
+
 TEST(BenchReport, TheJsonKeepsTheMinimalProgramsTicksAndSaysWine) {
   const Results r = WineRun();
   const auto path =

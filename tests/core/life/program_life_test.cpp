@@ -83,8 +83,10 @@ struct LifeFixture : ::testing::Test {
   Calls calls;
   testing::FakeClock clock;  // an answer's waits pass in a few thousand reads
   testing::FakePort port;
+  testing::FakeSleeper sleeper{clock};
+  testing::FakePriority priority;
   RecordingFrontEnd frontEnd{calls};
-  ProgramLife life{frontEnd, frontEnd, port, clock};
+  ProgramLife life{frontEnd, frontEnd, port, clock, sleeper, priority};
 };
 
 TEST_F(LifeFixture, TimerRunsFromTheStartTheWindowShowsOnlyAfterTheStartUpThenTheLoopRuns) {
@@ -126,7 +128,7 @@ TEST_F(LifeFixture, AFailedStartUpStopsTheTimerReportsAndEndsWithStatus1WithoutS
     calls.clear();
     port.onWrite = row.fail;
     RecordingFrontEnd freshFrontEnd{calls};
-    ProgramLife freshLife{freshFrontEnd, freshFrontEnd, port, clock};
+    ProgramLife freshLife{freshFrontEnd, freshFrontEnd, port, clock, sleeper, priority};
     EXPECT_EQ(freshLife.Run(), 1);
     EXPECT_EQ(calls, (Calls{"start timer", "write 890 1", "stop timer", std::string("stderr ") + row.line,
                             std::string("box ") + row.box}));
@@ -184,7 +186,7 @@ TEST_F(LifeFixture, TheConventionalPortIsNotToldAndNoPortToTakeEndsTheStartBefor
   none.choiceFailure = "no parallel port at 0x378 and 2 others, of which no setting chooses one";
   none.onAccess = [&](const testing::Event& access) { failed.push_back(Described(access)); };
   RecordingFrontEnd other{failed};
-  ProgramLife noPort{other, other, none, clock};
+  ProgramLife noPort{other, other, none, clock, sleeper, priority};
   std::filesystem::remove(folder.path() / "Quorvane.log");
   EXPECT_EQ(noPort.Run(), 1);
   EXPECT_EQ(failed, (Calls{"start timer", "stop timer", "stderr quorvane: " + none.choiceFailure,
@@ -232,6 +234,31 @@ TEST_F(LifeFixture, AWriteThatFailsInsideAnAnswerEndsItThereAndTheLoopWith1) {
                    "lastRequestText := 05:06:07", "write 890 0", "write 890 1", "stop timer",
                    "stderr quorvane: the control register cannot be written",
                    "box The control register cannot be written", "end loop 1"}));
+}
+
+TEST_F(LifeFixture, ARefusedAnswerPriorityIsToldOnceAndTheAnswersGoOnInTheNormalClass) {
+  StartWell();
+  port.status = 0x10;
+  priority.refusal = "the real-time class was refused";
+  life.OnPollTick();
+  life.OnPollTick();
+  const auto told = std::count(calls.begin(), calls.end(),
+                               "stderr quorvane: answering in the normal scheduling class: the real-time "
+                               "class was refused");
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "write 890 0"), 4) << "both answers whole";
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "end loop 1"), 0) << "a refusal is no failure";
+}
+
+TEST_F(LifeFixture, AGrantedAnswerPriorityIsTakenForTheAnswerOnlyAndSaysNothing) {
+  StartWell();
+  port.status = 0x10;
+  bool raisedDuringWrites = true;
+  port.onWrite = [&] { raisedDuringWrites = raisedDuringWrites && priority.raisedNow; };
+  life.OnPollTick();
+  EXPECT_TRUE(raisedDuringWrites);
+  EXPECT_FALSE(priority.raisedNow) << "put back after the answer";
+  for (const std::string& call : calls) EXPECT_EQ(call.rfind("stderr", 0), std::string::npos) << call;
 }
 
 // A stop from outside (a signal, the session's end) is a close: status 0.
@@ -345,7 +372,7 @@ TEST_F(LifeFixture, WithoutAWindowTheLifeShowsAndMinimisesNothingAndAFailureIsIt
   Calls windowless;
   port.onAccess = [&](const testing::Event& access) { windowless.push_back(Described(access)); };
   RecordingDisplay display{windowless};
-  ProgramLife textLife{display, display, port, clock};
+  ProgramLife textLife{display, display, port, clock, sleeper, priority};
   EXPECT_EQ(textLife.Run(), 0);
   textLife.OkClicked();
   EXPECT_EQ(windowless,

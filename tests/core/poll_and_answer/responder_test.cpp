@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/failure.h"
 #include "common/system_clock.h"
+#include "common/system_sleeper.h"
 #include "fake_port.h"
 
 namespace quorvane {
 namespace {
 
-using testing::Event, testing::FakeClock, testing::FakeDisplay, testing::FakePort;
+using testing::Event, testing::FakeClock, testing::FakeDisplay, testing::FakePort, testing::FakePriority,
+    testing::FakeSleeper;
 
 constexpr std::int64_t kSecond = 1'000'000'000;
 
@@ -20,7 +24,9 @@ struct ResponderFixture : ::testing::Test {
   FakeClock clock;
   FakePort port{events, &clock};
   FakeDisplay display{events, &clock};
-  Responder responder{port, display, clock};
+  FakeSleeper sleeper{clock};
+  FakePriority priority{&events, &clock};
+  Responder responder{port, display, clock, sleeper, priority};
 };
 
 TEST_F(ResponderFixture, RaisedRequestIsAnsweredInOrderWithTextsFirst) {
@@ -37,10 +43,12 @@ TEST_F(ResponderFixture, RaisedRequestIsAnsweredInOrderWithTextsFirst) {
       {Event::kStatusLine, 0, 0, "Waiting for Request..."},
       {Event::kStatusLine, 0, 0, "Sending Sequence..."},
       {Event::kLastRequest, 0, 0, "23:05:09"},
+      {Event::kRaise, 0, 0, ""},
       {Event::kWrite, 890, 0, ""},
       {Event::kWrite, 890, 1, ""},
       {Event::kWrite, 890, 0, ""},
       {Event::kWrite, 890, 1, ""},
+      {Event::kRestore, 0, 0, ""},
   };
   ASSERT_EQ(events.size(), std::size(expected));
   for (std::size_t i = 0; i < events.size(); ++i) {
@@ -98,7 +106,7 @@ TEST_F(ResponderFixture, FlagFollowsEachPollAndHeldLineAnswersEveryTick) {
 }
 
 TEST_F(ResponderFixture, UsesItsPortBaseForBothRegisters) {
-  Responder responder{port, display, clock, 0x278};
+  Responder responder{port, display, clock, sleeper, priority, 0x278};
   port.status = 0x10;
   responder.PollRequestLine();
   EXPECT_EQ(events[0].port, 0x279);
@@ -161,6 +169,86 @@ TEST_F(ResponderFixture, WriteLongerThanAStepIsCaughtUpNotCarriedOn) {
   EXPECT_LE(offsets[3], 3 * kSecond + 2'000'000);
 }
 
+// Each step's due time in the fake clock's ns: the answer's start is the
+// reading just before its first write.
+std::int64_t DueNs(const std::vector<Event>& writes, const FakeClock& clock, int step) {
+  return writes.front().atNs - clock.stepNs + step * kSecond;
+}
+
+TEST_F(ResponderFixture, EachWaitSleepsToTheMarginBeforeItsDueTimeThenWritesOnTime) {
+  port.status = 0x10;
+  responder.PollRequestLine();
+  const auto writes = Writes();
+  ASSERT_EQ(writes.size(), 4u);
+  ASSERT_EQ(sleeper.sleeps.size(), 3u) << "one sleep a step, none more";
+  for (int step = 1; step < 4; ++step) {
+    SCOPED_TRACE(step);
+    const std::int64_t due = DueNs(writes, clock, step);
+    EXPECT_EQ(sleeper.sleeps[step - 1].untilNs, due - sleeper.marginNs);
+    // Never before the due time, and at the first reading at or past it
+    // (which the fake clock moves on by a reading's step).
+    EXPECT_GE(writes[step].atNs, due);
+    EXPECT_LE(writes[step].atNs, due + 2 * clock.stepNs);
+  }
+  // Only the margin is spun: a few readings a step, not a second's worth.
+  EXPECT_LE(clock.monotonicReads, 3 * (sleeper.marginNs / clock.stepNs + 3) + 1);
+}
+
+TEST_F(ResponderFixture, NoWriteComesBeforeItsDueTimeHoweverLateTheSleepsEnd) {
+  port.status = 0x10;
+  const std::int64_t margin = sleeper.marginNs;
+  for (const std::int64_t lateness :
+       {std::int64_t{0}, margin / 2, margin - clock.stepNs, margin, 3 * margin}) {
+    SCOPED_TRACE(lateness);
+    events.clear();
+    sleeper.sleeps.clear();
+    sleeper.latenessNs = lateness;
+    responder.PollRequestLine();
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 4u);
+    for (int step = 1; step < 4; ++step) {
+      const std::int64_t due = DueNs(writes, clock, step);
+      EXPECT_GE(writes[step].atNs, due);
+      // Woken within the margin, the step is on time; woken later, the write
+      // follows at once and no second sleep is taken.
+      const std::int64_t late = std::max<std::int64_t>(0, lateness - margin);
+      EXPECT_LE(writes[step].atNs, due + late + 2 * clock.stepNs);
+    }
+    EXPECT_EQ(sleeper.sleeps.size(), 3u);
+  }
+}
+
+TEST_F(ResponderFixture, AStepAlreadyDueIsWrittenWithoutSleepingAndTheNextSleepsToItsOwnTime) {
+  // The second write takes a second and a half: the third is overdue and
+  // goes without a sleep; the fourth sleeps to its margin and is on time.
+  port.status = 0x10;
+  int writesSeen = 0;
+  port.onWrite = [&] {
+    if (++writesSeen == 2) clock.monotonicNs += 1'500'000'000;
+  };
+  responder.PollRequestLine();
+  const auto writes = Writes();
+  ASSERT_EQ(writes.size(), 4u);
+  ASSERT_EQ(sleeper.sleeps.size(), 2u);
+  // The write is stamped as it starts, before its second and a half.
+  EXPECT_LE(writes[2].atNs - writes[1].atNs, 1'500'000'000 + 2 * clock.stepNs)
+      << "the overdue write went at once";
+  EXPECT_EQ(sleeper.sleeps[1].untilNs, DueNs(writes, clock, 3) - sleeper.marginNs);
+  EXPECT_GE(writes[3].atNs, DueNs(writes, clock, 3));
+  EXPECT_LE(writes[3].atNs, DueNs(writes, clock, 3) + 2 * clock.stepNs);
+}
+
+TEST_F(ResponderFixture, PriorityAndPreciseSleepsSpanTheAnswerAndArePutBackWhenAWriteFails) {
+  port.status = 0x10;
+  port.FailOnlyWrite(2);
+  EXPECT_THROW(responder.PollRequestLine(), Failure);
+  EXPECT_EQ(sleeper.spansBegun, 1);
+  EXPECT_EQ(sleeper.spansEnded, 1);
+  EXPECT_FALSE(priority.raisedNow);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().kind, Event::kRestore);
+}
+
 TEST(ResponderRealClock, StepsLastAboutOneSecond) {
   // Against the machine's clock: no write comes before its due time and,
   // even on a loaded machine, none much after it.
@@ -171,7 +259,9 @@ TEST(ResponderRealClock, StepsLastAboutOneSecond) {
   port.status = 0x10;
   port.onWrite = [&] { writesNs.push_back(clock.MonotonicNanoseconds()); };
   FakeDisplay display{events};
-  Responder responder{port, display, clock};
+  const auto sleeper = MakeSystemSleeper();
+  FakePriority priority;
+  Responder responder{port, display, clock, *sleeper, priority};
   // The answer's start lies between this reading and the first write's.
   const std::int64_t before = clock.MonotonicNanoseconds();
   responder.PollRequestLine();
@@ -195,7 +285,9 @@ TEST(ResponderFailures, DisplayFailureStopsThePollBeforeAnyWrite) {
   port.status = 0x10;
   FailingDisplay display;
   FakeClock clock;
-  Responder responder{port, display, clock};
+  FakeSleeper sleeper{clock};
+  FakePriority priority;
+  Responder responder{port, display, clock, sleeper, priority};
   EXPECT_THROW(responder.OnPollTick(), Failure);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].kind, Event::kRead);

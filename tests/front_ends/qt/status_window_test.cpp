@@ -98,7 +98,10 @@ TEST_F(StatusWindowFixture, WindowAndControlsHaveTheirCaptionSizePlacesAndTexts)
   EXPECT_EQ(Timer()->interval(), std::chrono::seconds(1));
 }
 
+// The fonts are chosen as the window first shows (after the start-up work,
+// which they would otherwise delay).
 TEST_F(StatusWindowFixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
+  ShowAndWait();
   const QFont font = Label("statusLine")->font();
   std::printf("status line font: %s %.2f pt (Qt reports %d px high)\n", qPrintable(font.family()),
               font.pointSizeF(), QFontMetrics(font).height());
@@ -128,6 +131,7 @@ TEST_F(StatusWindowFixture, StatusLineFontKeepsTheLongestTextsWhollyInItsBox) {
 }
 
 TEST_F(StatusWindowFixture, OtherControlsShareTheWindowFontAndHoldTheirWidestTexts) {
+  ShowAndWait();
   for (QWidget* control : {static_cast<QWidget*>(Label("statusHeading")), static_cast<QWidget*>(Ok()),
                            static_cast<QWidget*>(Label("lastRestartHeading")),
                            static_cast<QWidget*>(Label("lastRequestHeading"))})
