@@ -108,7 +108,7 @@ says loopback_plug '^loopback: ok'
 ended loopback_none 1
 says loopback_none 'stays at 1 while the answer line toggles: no plug is in'
 ended watch_refused 1
-says watch_refused 'held by another program: quorvane-console'
+says watch_refused 'held by another program: "?quorvane-console"?'
 
 echo "$failures failed"
 ((failures == 0))
