@@ -75,10 +75,11 @@ Connection& TheConnection() {
 }
 
 std::uint32_t* Register(StateFile& state, short base, short port) {
+  // The registers by their offset from the base, as the port map has them.
   switch (port - base) {
-    case kDataPort - kDataPort: return &state.data;
-    case kStatusPort - kDataPort: return &state.status;
-    case kControlPort - kDataPort: return &state.control;
+    case 0: return &state.data;
+    case port_map::kStatusOffset: return &state.status;
+    case port_map::kControlOffset: return &state.control;
     default: return nullptr;
   }
 }
