@@ -48,14 +48,16 @@ void Display::TellPortChoice(const std::string& why) { WriteErrorLine(ErrorLine(
 
 ProgramLife::ProgramLife(Window& window, EventLoop& loop, PortIo& port, const Clock& clock, Sleeper& sleeper,
                          AnswerPriority& priority)
-    : ProgramLife(static_cast<Display&>(window), loop, port, clock, sleeper, priority) {
-  window_ = &window;
-}
+    : ProgramLife(window, &window, loop, port, clock, sleeper, priority) {}
 
 ProgramLife::ProgramLife(Display& display, EventLoop& loop, PortIo& port, const Clock& clock,
                          Sleeper& sleeper, AnswerPriority& priority)
+    : ProgramLife(display, nullptr, loop, port, clock, sleeper, priority) {}
+
+ProgramLife::ProgramLife(Display& display, Window* window, EventLoop& loop, PortIo& port, const Clock& clock,
+                         Sleeper& sleeper, AnswerPriority& priority)
     : display_(display),
-      window_(nullptr),
+      window_(window),
       loop_(loop),
       port_(port),
       clock_(clock),

@@ -69,6 +69,9 @@ class ProgramLife final : private StatusDisplay, private AnswerPriority {
   const std::string& Text(std::size_t control) const { return texts_[control]; }
 
  private:
+  ProgramLife(Display& display, Window* window, EventLoop& loop, PortIo& port, const Clock& clock,
+              Sleeper& sleeper, AnswerPriority& priority);
+
   // The Status display, each field on its label of status_window::kControls; the
   // front end hears only of texts that change.
   void SetStatusLine(const std::string& text) override;

@@ -9,7 +9,7 @@ namespace quorvane {
 ChosenPort StartUp(PortIo& port, StatusDisplay& display, const Clock& clock) {
   // The first port access of the run: a missing port library, or no port
   // to take, ends the program here, before the restart log is touched.
-  const ChosenPort chosen = port.ChoosePort();
+  ChosenPort chosen = port.ChoosePort();
   port.Out32(static_cast<std::int16_t>(chosen.base + port_map::kControlOffset), port_map::kAnswerIdle);
   const LocalTime now = clock.Local();
   display.SetLastRestartText(DateText(now) + " " + TimeText(now));

@@ -40,7 +40,8 @@ std::string WhyNotOurs(const std::wstring& folder, const std::wstring& serviceSi
   std::vector<std::wstring> service = trusted;
   service.insert(service.end(), {kLocalService, serviceSid});
   for (const std::wstring& name : FolderEntries(folder)) {
-    const std::wstring path = folder + L"\\" + name;
+    std::wstring path = folder;
+    path += L"\\" + name;
     if (!IsIn(kServiceFiles, name) || !IsPlainFileOfOneName(path))
       return "it holds " + win32::Utf8(name) + ", which the installer did not put there";
     if (std::string why = ForeignHand(ReadRights(path), service); !why.empty())
@@ -84,7 +85,11 @@ std::string PrepareDataFolder(const std::wstring& folder, const std::wstring& se
     } else {
       SetRights(folder, rights);
       // Only the rights the folder passes down; owned by administrators.
-      for (const std::wstring& name : FolderEntries(folder)) SetRights(folder + L"\\" + name, L"O:BAD:");
+      for (const std::wstring& name : FolderEntries(folder)) {
+        std::wstring path = folder;
+        path += L"\\" + name;
+        SetRights(path, L"O:BAD:");
+      }
       done = "the rights of " + win32::Utf8(folder) + " were set anew";
     }
   }

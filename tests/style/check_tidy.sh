@@ -20,7 +20,7 @@ if [[ ! -f $build/compile_commands.json ]]; then
 fi
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
-sources="^$root/(common|port|responder|startup|window|port_libraries|bench)/"
+sources="^$root/(common|port|core|front_ends|tools|port_libraries|bench)/"
 # run-clang-tidy's exit status says whether a check fired (or a source did
 # not compile); its report is kept and its findings printed without colours.
 tidy() {
