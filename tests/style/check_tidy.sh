@@ -46,6 +46,9 @@ if [[ -n $windows_build ]]; then
   trap 'rm -rf "$report" "$windows_commands"' EXIT
   sed 's/ -fno-keep-inline-dllexport//g' "$windows_build/compile_commands.json" \
     >"$windows_commands/compile_commands.json"
+  # What both builds compile was read in the Linux pass: this one reads what
+  # only the Windows build has.
+  sources="^$root/((common|port|core|front_ends|tools|port_libraries|bench)/.*_win32\.cpp|front_ends/(win32_window|windows_service)/.*)$"
   tidy -p "$windows_commands" "${windows_args[@]}" || failed=true
 fi
 if ! $failed; then

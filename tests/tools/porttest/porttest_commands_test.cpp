@@ -29,7 +29,8 @@ struct Plugged : ::testing::Test {
     // A plug from pin 1 to pin 13: Select reads the Strobe pin, which the
     // port drives inverted from control bit 0.
     port.onWrite = [this] {
-      const auto& last = port.Writes().back();
+      // Writes() is a copy: the last write is kept, not a reference into it.
+      const auto last = port.Writes().back();
       if (last.port == kBase + 2 && wired) port.status = (last.value & 1) ? 0 : 0x10;
     };
     // The control register reads back what was written to it...
@@ -67,7 +68,7 @@ TEST_F(Plugged, NoPlugAWireWithoutTheInversionAndAFlakyLineEachSayWhichLineFails
   out.str("");
   wired = false;
   port.onWrite = [this] {
-    const auto& last = port.Writes().back();
+    const auto last = port.Writes().back();
     if (last.port == kBase + 2) port.status = (last.value & 1) ? 0x10 : 0;
   };
   EXPECT_EQ(Run(), 1);
@@ -76,7 +77,7 @@ TEST_F(Plugged, NoPlugAWireWithoutTheInversionAndAFlakyLineEachSayWhichLineFails
   out.str("");
   int writes = 0;
   port.onWrite = [&] {
-    const auto& last = port.Writes().back();
+    const auto last = port.Writes().back();
     if (last.port == kBase + 2) port.status = (++writes == 3) ? 0x10 : ((last.value & 1) ? 0 : 0x10);
   };
   EXPECT_EQ(Run(), 1);
