@@ -26,3 +26,18 @@ wait_for() {
   done
   return 1
 }
+
+# finish_guest SECONDS: waits for the guest's last case and for QEMU to end,
+# then prints how long the run took and what the guest said of itself;
+# ends the test failed, with the end of the console, when the cases do not
+# finish in time.
+finish_guest() {
+  if ! wait_for '^@@done' "$1"; then
+    echo "FAIL: the guest did not finish its cases within $1 s; the end of its console:"
+    tr -d '\r' 2> /dev/null < "$serial" | tail -n 30
+    exit 1
+  fi
+  wait "$qemu" 2> /dev/null
+  echo "guest run: $((SECONDS - started)) s"
+  guest_lines | grep '^@@info' | sed 's/^@@info /guest: /'
+}

@@ -54,14 +54,7 @@ if ! wait_for '^@@info kernel' $boot_limit; then
   exit 1
 fi
 echo "guest up in $((SECONDS - started)) s: $(guest_lines | sed -n 's/^@@info //p' | head -n 1)"
-if ! wait_for '^@@done' $cases_limit; then
-  echo "FAIL: the guest did not finish its cases within $cases_limit s; the end of its console:"
-  tr -d '\r' 2> /dev/null < "$serial" | tail -n 20
-  exit 1
-fi
-wait $qemu 2> /dev/null
-echo "guest done in $((SECONDS - started)) s"
-guest_lines | grep '^@@info' | sed 's/^@@info /guest: /'
+finish_guest $cases_limit
 
 failures=0 pending_failures=0
 # verdict CASE OK TEXT: counts a failed check, against the test or as pending.

@@ -49,14 +49,7 @@ if ! wait_for '^@@info kernel' $boot_limit; then
   tr -d '\r' 2> /dev/null < "$serial" | tail -n 20
   exit 1
 fi
-if ! wait_for '^@@done' $cases_limit; then
-  echo "FAIL: the guest did not finish within $cases_limit s; the end of its console:"
-  tr -d '\r' 2> /dev/null < "$serial" | tail -n 30
-  exit 1
-fi
-wait $qemu 2> /dev/null
-echo "guest run: $((SECONDS - started)) s"
-guest_lines | grep '^@@info' | sed 's/^@@info /guest: /'
+finish_guest $cases_limit
 
 failures=0
 check() { # NAME OK TEXT
